@@ -1,0 +1,49 @@
+// Identifiers shared by the resource scripts and the code. One prefix per
+// kind: IDR_ menus and accelerator tables, IDI_ icons, IDB_ bitmaps,
+// IDD_ dialogs, IDC_ controls, IDM_ commands, IDS_ strings.
+#pragma once
+
+// Menus and accelerators
+#define IDR_MAIN_MENU 101
+#define IDR_MAIN_ACCEL 201
+
+// Icons
+#define IDI_VORLIN 401
+
+// Strings
+#define IDS_MESSAGE_NOT_FOUND 2
+
+// Child window ids of the main window
+#define IDC_TOOLBAR 996
+#define IDC_MODEM_PANEL 997
+#define IDC_LOG_VIEW 998
+#define IDC_STATUS_BAR 999
+
+// Commands of menu 101, the accelerators and the toolbar
+#define IDM_CONNECT 40110
+#define IDM_DISCONNECT 40120
+#define IDM_TUNNEL_NEW_PROCESS 40141
+#define IDM_TUNNEL_ATTACH 40142
+#define IDM_PRINT 40160
+#define IDM_EXIT 40180
+#define IDM_COPY 40210
+#define IDM_CLEAR 40230
+#define IDM_FIND 40250
+#define IDM_FIND_NEXT 40260
+#define IDM_FIND_PREVIOUS 40270
+#define IDM_SEND_DATA 40310
+#define IDM_FILTERING 40320
+#define IDM_LOG_FILE 40410
+#define IDM_LOG_STOP 40420
+#define IDM_LOG_FLUSH 40430
+#define IDM_SETTINGS 40510
+#define IDM_CUSTOMIZE_TOOLBAR 40520
+#define IDM_PSEUDO_DATA 40540
+#define IDM_HELP_CONTENTS 40610
+#define IDM_HELP_FIND 40620
+#define IDM_ABOUT 40640
+#define IDM_RESCAN_FORMS 42023
+#define IDM_QUICK_SEND_FIRST 42024
+#define IDM_QUICK_SEND_LAST 42041
+#define IDM_FORM_CHOICE_FIRST 43000
+#define IDM_FORM_CHOICE_LAST 43255

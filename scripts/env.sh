@@ -1,0 +1,14 @@
+# Shared settings of the scripts: sourced, not run.
+VORLIN_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export VORLIN_BUILD=${VORLIN_BUILD:-$VORLIN_REPO/build}
+export WINEPREFIX=${WINEPREFIX_VORLIN:-$VORLIN_BUILD/wineprefix}
+export WINEARCH=win64
+export LANG=ja_JP.UTF-8
+export LC_ALL=ja_JP.UTF-8
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer prompts in a fresh prefix.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Virtual port pairs live here (see scripts/vports).
+export VORLIN_PORTS_DIR=$VORLIN_BUILD/vports
+# The modem-line library is loaded into Wine processes when it has been built.
+VORLIN_MODEM_LIB=$VORLIN_BUILD/host/libvmodem.so

@@ -1,0 +1,37 @@
+# Starts what a Wine session of the project needs and ends it on exit:
+# an X display (Xvfb unless one is given), virtual port pairs, and one
+# persistent wineserver for the whole run. Sourced by scripts/test and
+# scripts/run after env.sh.
+
+VORLIN_SESSION_PIDS=()
+
+vorlin_session_end() {
+  "$VORLIN_REPO/scripts/vports" stop >/dev/null 2>&1 || true
+  wineserver -k >/dev/null 2>&1 || true
+  for p in "${VORLIN_SESSION_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+}
+
+vorlin_session_start() {
+  local want_xvfb=$1; shift
+  trap vorlin_session_end EXIT
+  if [ "$want_xvfb" = 1 ] || [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in $(seq 91 140); do
+      [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$VORLIN_BUILD/xvfb.log" 2>&1 &
+    VORLIN_SESSION_PIDS+=($!)
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+  fi
+  # Ports are mapped before the wineserver starts, because Wine reads the
+  # mapping when the prefix comes up.
+  wineserver -k >/dev/null 2>&1 || true
+  if [ $# -gt 0 ]; then "$VORLIN_REPO/scripts/vports" start "$@"; fi
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p
+  # Start Wine's helper processes now, with their output in a file, so no
+  # test's output pipe is held open by them.
+  wine cmd /c exit >"$VORLIN_BUILD/wine-session.log" 2>&1 </dev/null || true
+}

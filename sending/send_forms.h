@@ -1,0 +1,6 @@
+// The button and form files of the data folder.
+#pragma once
+
+// Start-up: resolves the data folder of the send forms.
+void LocateDataDirectory();
+const char* GetDataDirectory();

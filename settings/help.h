@@ -1,0 +1,5 @@
+// The help file beside the program.
+#pragma once
+
+void LocateHelpFile();
+const char* GetHelpFile();

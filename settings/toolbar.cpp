@@ -1,0 +1,4 @@
+#include "settings/toolbar.h"
+
+// Placeholder until the toolbar is built: the window has none.
+HWND CreateToolbar(HWND, const AppSettings&) { return nullptr; }

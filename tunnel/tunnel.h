@@ -1,0 +1,12 @@
+// Relaying traffic between running instances over pipes.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+void StartTunnel(void* context);
+void StopTunnel();
+void SetTunnelRelay(BOOL relay);
+// Reader thread of the engine: copies the bytes when the tunnel relays.
+void RelayReceivedBytes(const void* bytes, uint32_t count);
+// Main window WM_COPYDATA from another instance.
+LRESULT AcceptAttachRequest(HWND hwnd, WPARAM wParam, LPARAM lParam);
