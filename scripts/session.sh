@@ -14,6 +14,7 @@ vorlin_session_end() {
 vorlin_session_start() {
   local want_xvfb=$1; shift
   trap vorlin_session_end EXIT
+  trap 'exit 130' INT TERM
   if [ "$want_xvfb" = 1 ] || [ -z "${DISPLAY:-}" ]; then
     local n
     for n in $(seq 91 140); do
