@@ -18,3 +18,10 @@ void LocateDataDirectory()
 }
 
 const char* GetDataDirectory() { return g_dataDirectory; }
+
+// Placeholders until the button files are read.
+int ListButtonFiles() { return 0; }
+const char* GetButtonFileName(int) { return ""; }
+int GetCurrentButtonFile() { return -1; }
+bool SetCurrentButtonFile(int) { return false; }
+bool ReadButtonEntry(int, int, char*, char*) { return false; }
