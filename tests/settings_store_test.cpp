@@ -18,15 +18,17 @@ protected:
         SetProgramFolderForTesting(nullptr);
     }
     // Writes the INI text (Shift_JIS bytes) and points the store at it.
+    // A new file each time, so no cached copy of an earlier one can answer.
     void UseIni(const std::string& text)
     {
-        path = folder.Write("test.ini", text);
+        path = folder.Write("test" + std::to_string(++files) + ".ini", text);
         SetIniFileForTesting(path.c_str());
     }
     std::string Written() const { return ReadWholeFile(path); }
 
     TempFolder folder;
     std::string path;
+    int files = 0;
 };
 
 // A record with guard bytes on both sides, to catch any write outside it.
@@ -537,4 +539,20 @@ TEST_F(SettingsStore, ShippedFileHoldsTheDefaults)
     char data[MAX_PATH];
     LoadDataDirectory(data, sizeof data);
     EXPECT_STREQ(data, "data");
+}
+
+TEST_F(SettingsStore, LogFolderIsResolvedBesideTheProgramFirst)
+{
+    // A folder beside this test program, where the search looks first.
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string beside = module;
+    beside.erase(beside.find_last_of('\\') + 1);
+    std::string name = "vorlin_logdir_" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA((beside + name).c_str(), nullptr));
+    UseIni("[LOG]\r\nDIRECTORY=" + name + "\r\n");
+    LogSettings log;
+    LoadLogSettings(log);
+    RemoveDirectoryA((beside + name).c_str());
+    EXPECT_STRCASEEQ(log.directory, (beside + name).c_str());
 }
