@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <algorithm>
 #include <random>
 #include <set>
 #include <string>
@@ -333,7 +334,10 @@ TEST(Converters, NeverWritePastTheCapacity)
                 ASSERT_LE(written, capacity) << "converter " << which;
                 for (size_t i = capacity; i < out.size(); ++i) ASSERT_EQ(out[i], 0xCD) << "converter " << which;
                 ASSERT_LE(state, 1u);
-                if (which != 1 && length) ASSERT_TRUE(written == capacity || written >= 1);
+                // EUC gives one output byte per input byte, whatever it holds.
+                if (which == 0) {
+                    ASSERT_EQ(written, std::min(length, capacity));
+                }
                 ++runs;
             }
         }
