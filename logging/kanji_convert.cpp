@@ -26,6 +26,36 @@ constexpr UnicodeTable BuildUnicodeTable()
 
 constexpr UnicodeTable kTable = BuildUnicodeTable();
 
+constexpr uint16_t JisArithmetic(unsigned j1, unsigned j2)
+{
+    unsigned lead = ((j1 - 0x21u) >> 1) + 0x81;
+    if (lead > 0x9F) lead += 0x40;
+    unsigned trail = (j1 & 1) ? (j2 <= 0x5F ? j2 + 0x1Fu : j2 + 0x20u) : j2 + 0x7Eu;
+    return static_cast<uint16_t>(lead << 8 | trail);
+}
+
+// The 94 x 94 JIS X 0208 codes, worked out once: the EUC and JIS converters
+// spend most of their time on pairs.
+struct PairTable {
+    uint16_t code[94 * 94];
+};
+
+constexpr PairTable BuildPairTable()
+{
+    PairTable table{};
+    for (unsigned j1 = 0x21; j1 <= 0x7E; ++j1)
+        for (unsigned j2 = 0x21; j2 <= 0x7E; ++j2) table.code[(j1 - 0x21) * 94 + (j2 - 0x21)] = JisArithmetic(j1, j2);
+    return table;
+}
+
+constexpr PairTable kPairs = BuildPairTable();
+
+inline uint16_t PairCode(unsigned j1, unsigned j2)
+{
+    unsigned row = j1 - 0x21u, cell = j2 - 0x21u;
+    return (row < 94 && cell < 94) ? kPairs.code[row * 94 + cell] : 0;
+}
+
 // What a byte of 0x80 or above becomes when it is not part of a character:
 // itself when nothing is replaced or it counts as a control code.
 inline uint8_t StrayByte(uint8_t byte, const CtrlCodeSet& ctrlCodes, uint8_t replacement)
@@ -41,7 +71,7 @@ inline uint8_t SingleByte(uint8_t byte, const CtrlCodeSet& ctrlCodes, uint8_t re
 // Writes a kanji pair (always two bytes; the caller has checked the room).
 inline uint8_t* WritePair(uint8_t* out, uint8_t a, uint8_t b, const CtrlCodeSet& ctrlCodes, uint8_t replacement)
 {
-    uint16_t code = JisToSjis(a & 0x7F, b & 0x7F);
+    uint16_t code = PairCode(a & 0x7F, b & 0x7F);
     if (code) {
         out[0] = static_cast<uint8_t>(code >> 8);
         out[1] = static_cast<uint8_t>(code);
@@ -60,15 +90,7 @@ const uint16_t (&kUnicodeToSjis)[65536] = kTable.entry;
 
 uint16_t JisToSjis(uint8_t j1, uint8_t j2)
 {
-    if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E) return 0;
-    unsigned lead = ((j1 - 0x21u) >> 1) + 0x81;
-    if (lead > 0x9F) lead += 0x40;
-    unsigned trail;
-    if (j1 & 1)
-        trail = j2 <= 0x5F ? j2 + 0x1Fu : j2 + 0x20u;
-    else
-        trail = j2 + 0x7Eu;
-    return static_cast<uint16_t>(lead << 8 | trail);
+    return PairCode(j1, j2);
 }
 
 size_t ConvertEucToSjis(const uint8_t* source, size_t length, uint8_t* destination, size_t capacity,
