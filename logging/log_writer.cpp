@@ -64,11 +64,16 @@ void AppendHexLine(LogOutput& output, const uint8_t* bytes, size_t count, char s
     EndLine(output, line, 3 * count - 1);
 }
 
-void ReplaceCtrlCodes(uint8_t* text, size_t length, const LogSettings& settings)
+// Set up once per record: a branch-free lookup for every character byte.
+void BuildCtrlMap(LogOutput& output, const LogSettings& settings)
 {
-    const uint8_t replacement = static_cast<uint8_t>(settings.replaceChar);
-    for (size_t i = 0; i < length; ++i)
-        if (settings.ctrlCode.code[text[i]]) text[i] = replacement;
+    for (unsigned b = 0; b < 256; ++b)
+        output.ctrlMap[b] = settings.ctrlCode.code[b] ? static_cast<uint8_t>(settings.replaceChar) : static_cast<uint8_t>(b);
+}
+
+void ReplaceCtrlCodes(const LogOutput& output, uint8_t* text, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) text[i] = output.ctrlMap[text[i]];
 }
 
 size_t UnicodeText(LogOutput& output, const LogSettings& settings, const uint8_t* chunk, size_t count, uint8_t* text)
@@ -84,7 +89,7 @@ size_t UnicodeText(LogOutput& output, const LogSettings& settings, const uint8_t
         length = n > 0 ? static_cast<size_t>(n) : 0;
     }
     if (count & 1) text[length++] = static_cast<uint8_t>(settings.defaultChar);  // the lone last byte
-    if (settings.replaceCtrlCode) ReplaceCtrlCodes(text, length, settings);
+    if (settings.replaceCtrlCode) ReplaceCtrlCodes(output, text, length);
     return length;
 }
 
@@ -106,12 +111,15 @@ void AppendCharLine(LogOutput& output, const LogSettings& settings, const uint8_
             break;
         case KANJI_UTF8:
             length = ConvertUtf8ToSjis(chunk, count, text, kLogLineTextMax, static_cast<uint8_t>(settings.defaultChar));
-            if (settings.replaceCtrlCode) ReplaceCtrlCodes(text, length, settings);
+            if (settings.replaceCtrlCode) ReplaceCtrlCodes(output, text, length);
             break;
         default:  // SJIS: the bytes as they are
             length = std::min(count, kLogLineTextMax);
-            memcpy(text, chunk, length);
-            if (settings.replaceCtrlCode) ReplaceCtrlCodes(text, length, settings);
+            if (settings.replaceCtrlCode) {
+                for (size_t i = 0; i < length; ++i) text[i] = output.ctrlMap[chunk[i]];
+            } else {
+                memcpy(text, chunk, length);
+            }
             break;
         }
     }
@@ -198,6 +206,7 @@ uint64_t WriteLogRecord(LogOutput& output, const LogSettings& settings, const Lo
         const uint8_t* data = record.data;
         const size_t length = record.length;
         uint32_t jisState = 0;  // one shift state per record, carried over its lines
+        if (settings.replaceCtrlCode && (settings.alternate || settings.ascii)) BuildCtrlMap(output, settings);
         if (settings.alternate) {
             for (size_t at = 0; at < length; at += hexPerLine) {
                 size_t n = std::min(hexPerLine, length - at);

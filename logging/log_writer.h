@@ -34,6 +34,7 @@ public:
     wchar_t* wideBuffer;      // aligned copy of a chunk read as UTF-16
     char hexSeparator = 0;    // the separator built into hexPairs
     uint32_t hexPairs[256];   // two digits and the separator per byte value
+    uint8_t ctrlMap[256];     // each byte, or the replacement character for a control code
 };
 
 // A write function for a file handle passed as the context (WriteFile).
