@@ -37,6 +37,7 @@ struct LogThreadState {
     char fileName[kPathSize] = {};
     LogSettings settings{};
     uint32_t rotationCounter = 1;
+    bool windowGone = false;  // set by WM_DESTROY; later messages for it are not dispatched
     LogOutput output{WriteToLogFile, nullptr};
 };
 
@@ -121,6 +122,7 @@ LRESULT CALLBACK LogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         CheckRotation(*state);
         return 1;
     case WM_DESTROY:
+        state->windowGone = true;
         PostQuitMessage(0);
         return 0;
     default:
@@ -155,7 +157,7 @@ DWORD WINAPI LogThreadMain(void*)
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.hwnd != window || !IsWindow(window))
+        if (msg.hwnd != window || state.windowGone)
             FreeOrphanRecord(msg);
         else
             DispatchMessageA(&msg);

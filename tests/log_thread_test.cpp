@@ -103,7 +103,6 @@ TEST(LogThreadAlone, StopWhileNotRunningDoesNothing)
     StopLogThread();
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE));
-    EXPECT_FALSE(OpenLogFile(nullptr, "C:\\never.log") && GetLogWindow() == nullptr);
 }
 
 TEST(LogThreadAlone, ThreadWithoutItsWindowStillEnds)
@@ -454,4 +453,15 @@ TEST_F(LogThreadTest, RecordMessageWithoutRecordStillChecksRotation)
     Post("A");  // so it lands at the start
     ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(path).compare(0, 7, "41\r\n\r\n.") == 0; }));
     EXPECT_EQ(ReadWholeFile(path).size(), 70000u);
+}
+
+TEST_F(LogThreadTest, RecordsPostedBeforeStopAreWrittenAndTheFileClosed)
+{
+    TempFolder dir("logthread");
+    std::string path = dir / "stop.log";
+    ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
+    for (int i = 0; i < 300; ++i) Post(std::string(100, 'A'));
+    StopLogThread();
+    EXPECT_TRUE(FileIsClosedByOthers(path));
+    EXPECT_EQ(ReadWholeFile(path).size(), 300 * HexOfA(100).size());
 }
