@@ -1,0 +1,22 @@
+// The connect dialog (choose a port and its line settings) and the extended
+// settings dialog (the rest of the DCB, timeouts and queue sizes).
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "serial/device_settings.h"
+
+// Edits a working copy of `record`; nonzero when confirmed, and only then is
+// the copy written back (with the save flag as the user left it). On cancel
+// only the record's save flag is cleared.
+INT_PTR RunConnectDialog(HWND owner, DeviceSettings& record);
+// Edits `record` in place when confirmed.
+INT_PTR RunExtendedDialog(HWND owner, DeviceSettings& record);
+
+// Where the connect dialog takes its port list from (EnumeratePorts unless a
+// test puts its own list in place; null restores it).
+using PortEnumerator = size_t (*)(std::vector<std::string>& list);
+void SetPortEnumerator(PortEnumerator enumerate);
