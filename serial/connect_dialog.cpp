@@ -22,7 +22,7 @@ constexpr DWORD kExtendedHelpContext = 5;
 constexpr unsigned kMsgNoPortAnswered = 2020;
 constexpr unsigned kMsgPortBusy = 2021;
 
-PortEnumerator g_enumerate = nullptr;
+PortAccess g_ports{EnumeratePorts, QueryPortProperties};
 
 struct ConnectContext {
     DeviceSettings work;
@@ -122,13 +122,13 @@ bool ChooseFirstAnsweringPort(HWND dialog, DeviceSettings& work)
 {
     HWND ports = GetDlgItem(dialog, IDC_CONNECT_PORT);
     std::vector<std::string> names;
-    (g_enumerate ? g_enumerate : EnumeratePorts)(names);
+    g_ports.enumerate(names);
     for (const std::string& name : names) AddItem(ports, name.c_str(), 0);
     LRESULT count = SendMessageW(ports, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         SendMessageW(ports, CB_SETCURSEL, i, 0);
         CopyPortName(work, SelectedText(ports));
-        if (QueryPortProperties(work.portName, &work.properties)) {
+        if (g_ports.query(work.portName, &work.properties)) {
             LoadPortSettings(work);
             return true;
         }
@@ -407,7 +407,10 @@ INT_PTR CALLBACK ExtendedProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPara
 
 } // namespace
 
-void SetPortEnumerator(PortEnumerator enumerate) { g_enumerate = enumerate; }
+void SetPortAccess(const PortAccess* access)
+{
+    g_ports = access ? *access : PortAccess{EnumeratePorts, QueryPortProperties};
+}
 
 INT_PTR RunConnectDialog(HWND owner, DeviceSettings& record)
 {

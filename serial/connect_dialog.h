@@ -16,7 +16,12 @@ INT_PTR RunConnectDialog(HWND owner, DeviceSettings& record);
 // Edits `record` in place when confirmed.
 INT_PTR RunExtendedDialog(HWND owner, DeviceSettings& record);
 
-// Where the connect dialog takes its port list from (EnumeratePorts unless a
-// test puts its own list in place; null restores it).
-using PortEnumerator = size_t (*)(std::vector<std::string>& list);
-void SetPortEnumerator(PortEnumerator enumerate);
+// How the connect dialog lists the ports and asks the first one that
+// answers: EnumeratePorts and QueryPortProperties unless a test puts its own
+// functions in place (null restores them). A port chosen later is always
+// asked through the main window.
+struct PortAccess {
+    size_t (*enumerate)(std::vector<std::string>& list);
+    BOOL (*query)(const char* name, COMMPROP* properties);
+};
+void SetPortAccess(const PortAccess* access);

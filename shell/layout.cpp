@@ -162,12 +162,15 @@ RECT SizedWindowRect(const RECT& window, int hitTest, POINT edge)
 
 LRESULT BeginOutlineSizing(HWND hwnd, WPARAM hitTest)
 {
-    int h = static_cast<int>(hitTest);
+    DWORD pos = GetMessagePos();
+    return BeginOutlineSizingAt(hwnd, static_cast<int>(hitTest), POINT{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)});
+}
+
+LRESULT BeginOutlineSizingAt(HWND hwnd, int h, POINT cursor)
+{
     if (h < HTLEFT || h > HTBOTTOMRIGHT || g_sizing.hitTest) return 0;
     RECT window;
     GetWindowRect(hwnd, &window);
-    DWORD pos = GetMessagePos();
-    POINT cursor{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
 
     g_sizing.onMove = DragMove;
     g_sizing.onButtonUp = DragButtonUp;

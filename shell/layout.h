@@ -18,6 +18,8 @@ RECT SizedWindowRect(const RECT& window, int hitTest, POINT edge);
 // WM_NCLBUTTONDOWN on a sizing border (hit-test codes 10 to 17): starts the
 // drag at the cursor position of the current message.
 LRESULT BeginOutlineSizing(HWND hwnd, WPARAM hitTest);
+// The same with the cursor position (screen coordinates) given.
+LRESULT BeginOutlineSizingAt(HWND hwnd, int hitTest, POINT cursor);
 // The three replaceable handlers; idle they do nothing (capture-changed
 // goes to the default procedure), during a drag they move, apply or drop it.
 LRESULT OnSizingMouseMove(HWND hwnd, WPARAM wParam, LPARAM lParam);

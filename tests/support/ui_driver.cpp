@@ -280,3 +280,48 @@ bool SaveWindowPng(HWND hwnd, const std::string& path)
     bool ok = fwrite(png.data(), 1, png.size(), f) == png.size();
     return fclose(f) == 0 && ok;
 }
+
+#include "logview/log_view.h"
+#include "shell/app.h"
+#include "shell/main_window.h"
+#include "shell/shell.h"
+
+HWND CreateTestMainWindow(bool messageBoxes)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    InitShellState(instance, false);
+    if (messageBoxes) GetAppSettings().flags |= APP_MESSAGE_BOXES;
+    else GetAppSettings().flags &= ~APP_MESSAGE_BOXES;
+    static bool registered = false;
+    if (!registered) {
+        InitLogView(instance);
+        RegisterMainWindowClass(instance);
+        registered = true;
+    }
+    HWND hwnd = CreateMainWindow(instance);
+    if (!hwnd) return nullptr;
+    SetMainWindow(hwnd);
+    SetWindowPos(hwnd, nullptr, 40, 40, 800, 600, SWP_NOZORDER);
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    UpdateWindow(hwnd);
+    return hwnd;
+}
+
+void DestroyTestMainWindow(HWND hwnd)
+{
+    SetMainWindow(nullptr);
+    if (IsWindow(hwnd)) DestroyWindow(hwnd);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        DispatchMessageA(&msg);
+    }
+}
+
+RECT ChildRect(HWND child)
+{
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}

@@ -61,3 +61,11 @@ void TypeText(HWND control, const char* text);
 std::string BuildFolderFile(const char* name);
 // Saves what the window shows (with its frame) as a 24-bit PNG.
 bool SaveWindowPng(HWND hwnd, const std::string& path);
+
+// The program's main window inside the test process (shown, 800 x 600, with
+// its status bar, panel and view), registered as the main window. Reports
+// go to the status bar unless `messageBoxes` is set.
+HWND CreateTestMainWindow(bool messageBoxes = false);
+void DestroyTestMainWindow(HWND hwnd);
+// Child rectangle in the parent's client coordinates.
+RECT ChildRect(HWND child);
