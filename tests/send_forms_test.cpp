@@ -402,3 +402,35 @@ TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNames)
     EXPECT_EQ(ListButtonFiles(), 0);
     EXPECT_EQ(GetCurrentButtonFile(), -1);
 }
+
+TEST(SendForms, ShippedSamplesParseWithoutAnyReport)
+{
+    SetDataDirectory(BuildFolderFile("bin\\data").c_str());
+    std::vector<std::string> forms = FindDataFiles("dat", 100);
+    EXPECT_GE(forms.size(), 3u);
+    char path[MAX_PATH];
+    for (const std::string& name : forms) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> lines;
+        ASSERT_TRUE(JoinPath(GetDataDirectory(), name.c_str(), path, sizeof path));
+        ASSERT_TRUE(ReadTextLines(path, lines));
+        std::vector<std::string> sections = ListSectionNames(lines);
+        EXPECT_FALSE(sections.empty());
+        for (size_t s = 0; s < sections.size(); ++s) {
+            Parsed p;
+            memset(p.form.get(), 0, sizeof(MultiEditForm));
+            EXPECT_TRUE(ParseFormSection(lines, static_cast<int>(s), *p.form, p.messages)) << sections[s];
+            EXPECT_TRUE(p.messages.empty()) << sections[s] << " " << (p.messages.empty() ? 0 : p.messages[0].number);
+            EXPECT_GT(p.form->fieldCount, 0u);
+            if (name == "sample.dat") EXPECT_EQ(MultiEditFormByteCount(*p.form), 68u);
+        }
+        if (name == "fields.dat") EXPECT_EQ(sections.back(), "入力欄の見本[2]");
+    }
+    ASSERT_GE(ListButtonFiles(), 2);
+    for (int i = 0; i < ListButtonFiles(); ++i) {
+        ButtonEntry entry;
+        EXPECT_TRUE(ReadButtonEntry(i, 0, entry)) << GetButtonFileName(i);
+        EXPECT_FALSE(ButtonDataToBytes(entry.data).empty());
+    }
+    SetDataDirectory("");
+}
