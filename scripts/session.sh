@@ -30,7 +30,13 @@ vorlin_session_start() {
   if [ $# -gt 0 ]; then "$VORLIN_REPO/scripts/vports" start "$@"; fi
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
-  wineserver -p
+  # Wine opens ports in the wineserver: the modem-line library there makes
+  # each virtual port exclusive and drops its lines on close (tools/vmodem).
+  if [ -f "$VORLIN_MODEM_LIB" ]; then
+    LD_PRELOAD=${LD_PRELOAD:+$LD_PRELOAD:}$VORLIN_MODEM_LIB wineserver -p >"$VORLIN_BUILD/wineserver.log" 2>&1
+  else
+    wineserver -p >"$VORLIN_BUILD/wineserver.log" 2>&1
+  fi
   # Start Wine's helper processes now, with their output in a file, so no
   # test's output pipe is held open by them.
   wine cmd /c exit >"$VORLIN_BUILD/wine-session.log" 2>&1 </dev/null || true

@@ -28,13 +28,23 @@ struct SendRequest {
 };
 
 // Main window 0x7422: hands the request to the writer thread; when no
-// writer runs, completes it at once (event set, block freed). 1 if handed on.
-LRESULT ForwardSendRequest(SerialEngine& engine, SendRequest* request);
+// writer runs (never started, or ended by itself), completes it at once
+// (event set, block freed). 1 if handed on. When the request is handed on
+// and writerSlot is given (SubmitSend passes it as wParam), the slot gets a
+// handle to the writer thread for the sender to wait on as well, so that a
+// synchronous sender is never left waiting by a writer that has ended.
+LRESULT ForwardSendRequest(SerialEngine& engine, SendRequest* request, HANDLE* writerSlot = nullptr);
 // Main window 0x7411: cancel the write in progress.
 void CancelWrite(SerialEngine& engine);
-// Main window 0x7427 and 0x7426: run on the event thread and wait.
+// Main window 0x7427 and 0x7426: run on the event thread and wait (serving
+// messages sent to the main thread meanwhile). A request the event thread
+// could not answer because it ended fails with ERROR_OPERATION_ABORTED.
 BOOL ExecuteLineFunction(SerialEngine& engine, DWORD code);
 struct EscapeRequest;
 BOOL ExecuteIoControl(SerialEngine& engine, EscapeRequest* request);
-// Any thread: write bytes through the main window. 0 or a Win32 error.
+// Any thread: write bytes through the main window. 0 or a Win32 error
+// (ERROR_OUTOFMEMORY when the request cannot be made). A synchronous send
+// returns when the writer has finished with the request.
 DWORD SubmitSend(const void* bytes, uint32_t count, bool asynchronous);
+// The size of the request block for count bytes; false when it overflows.
+bool SendRequestSize(uint64_t count, size_t* size);

@@ -140,7 +140,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_VORLIN_WHEEL: return ToLogView(hwnd, msg, wParam, lParam);
     case WM_VORLIN_CANCEL_WRITE: CancelWrite(engine); return 0;
     case WM_VORLIN_FLUSH_PORT: return FlushPort(engine.port);
-    case WM_VORLIN_SEND: return ForwardSendRequest(engine, reinterpret_cast<SendRequest*>(lParam));
+    case WM_VORLIN_SEND: return ForwardSendRequest(engine, reinterpret_cast<SendRequest*>(lParam), reinterpret_cast<HANDLE*>(wParam));
     case WM_VORLIN_MODEM_STATUS: SendMessageA(GetDlgItem(hwnd, IDC_MODEM_PANEL), WM_PANEL_LAMPS, wParam, 0); return 0;
     case WM_VORLIN_RECORD: return OnRecord(hwnd, lParam);
     case WM_VORLIN_ESCAPE_REQUEST: return ExecuteIoControl(engine, reinterpret_cast<EscapeRequest*>(lParam));
