@@ -95,3 +95,6 @@
 #define IDC_PANEL_XON 1207
 #define IDC_PANEL_XOFF 1208
 #define IDC_PANEL_XONXOFF_GROUP 1209
+
+// Message catalogue
+#define IDS_UNKNOWN_SYSTEM_ERROR 90

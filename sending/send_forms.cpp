@@ -40,7 +40,7 @@ enum : unsigned {
     MSG_LINES_DIGIT = 2013,
     MSG_MISSING = 2014,
     MSG_LINES_IGNORED = 2015,
-    MSG_TOO_MANY_FIELDS = 2016,
+    MSG_TOO_MANY_FIELDS = 2017,
 };
 
 constexpr const char* kEditStyles[] = {"STATIC", "TEXT", "MULTILINETEXT"};

@@ -1,43 +1,303 @@
 #include "shell/message_catalogue.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <string>
+#include <vector>
 
 #include <commctrl.h>
 
+#include "logview/text_utils.h"
 #include "resources/resource.h"
+#include "shell/message_file.h"
 #include "shell/shell.h"
 
-// Placeholder until the catalogue is built: texts name their number.
-void LoadMessageCatalogue() {}
-void FreeMessageCatalogue() {}
+// The catalogue is filled by the main thread at start-up and freed at
+// shutdown after the other threads have ended; in between every thread
+// (the log thread reports 2026) only reads it.
+
+namespace {
+
+constexpr size_t kEntryTextSize = 260;
+constexpr size_t kEntryTextLimit = 256;
+constexpr size_t kReportSize = 512;
+
+struct CatalogueEntry {
+    uint32_t number;
+    char text[kEntryTextSize];
+};
+
+std::vector<CatalogueEntry> g_catalogue;
+char g_messageFile[MAX_PATH];
+bool g_messageFileSet;
+
+enum class LookupResult { Found, Fallback, OpenFailed };
+
+void CopyText(char* out, size_t size, const char* text)
+{
+    if (!size) return;
+    size_t n = strnlen(text, size - 1);
+    memcpy(out, text, n);
+    memset(out + n, 0, size - n);
+}
+
+HINSTANCE ResourceInstance()
+{
+    HINSTANCE instance = GetAppInstance();
+    return instance ? instance : GetModuleHandleA(nullptr);
+}
+
+// A string resource in Shift_JIS, whatever the system's code page.
+std::string LoadResourceText(UINT id)
+{
+    const wchar_t* text = nullptr;
+    int length = LoadStringW(ResourceInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text) return {};
+    int bytes = WideCharToMultiByte(932, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string result(bytes > 0 ? bytes : 0, '\0');
+    if (bytes > 0) WideCharToMultiByte(932, 0, text, length, result.data(), bytes, nullptr, nullptr);
+    return result;
+}
+
+std::wstring Widen(const char* text)
+{
+    if (!text) return {};
+    int length = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length : 1, L'\0');
+    if (length > 0) MultiByteToWideChar(932, 0, text, -1, wide.data(), length);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
+// The system's text for `code`, or a short text with the number.
+void SystemErrorText(DWORD code, char* buffer, size_t size)
+{
+    if (!size) return;
+    buffer[0] = 0;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, static_cast<DWORD>(size), nullptr);
+    if (n && n < size) {
+        buffer[n] = 0;
+        TrimTrailingSpace(buffer);  // the system ends its texts with a line break
+        return;
+    }
+    std::string format = LoadResourceText(IDS_UNKNOWN_SYSTEM_ERROR);
+    if (format.empty()) format = "%lu (0x%08lX)";
+    snprintf(buffer, size, format.c_str(), static_cast<unsigned long>(code), static_cast<unsigned long>(code));
+}
+
+// Reads a file line by line; a line longer than the buffer is cut there and
+// its rest skipped, so it never turns into a line of its own.
+class LineReader {
+public:
+    explicit LineReader(const char* path)
+        : file_(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~LineReader()
+    {
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    }
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
+
+    bool ReadLine(char* line, size_t size)
+    {
+        size_t n = 0;
+        bool any = false;
+        for (;;) {
+            if (pos_ == length_ && !Fill()) break;
+            any = true;
+            char c = buffer_[pos_++];
+            if (c == '\n') break;
+            if (n + 1 < size) line[n++] = c;
+        }
+        line[n] = 0;
+        return any;
+    }
+
+private:
+    bool Fill()
+    {
+        DWORD got = 0;
+        if (!ReadFile(file_, buffer_, sizeof buffer_, &got, nullptr) || got == 0) return false;
+        pos_ = 0;
+        length_ = got;
+        return true;
+    }
+
+    HANDLE file_;
+    char buffer_[4096];
+    size_t pos_ = 0;
+    size_t length_ = 0;
+};
+
+const char* MessageFile()
+{
+    if (!g_messageFileSet) {
+        // The program's path with everything after its last full stop
+        // replaced by "msg".
+        char path[MAX_PATH] = {};
+        DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+        char* dot = n && n < sizeof path ? strrchr(path, '.') : nullptr;
+        char* slash = strrchr(path, '\\');
+        if (dot && (!slash || dot > slash) && static_cast<size_t>(dot - path) + 5 <= sizeof g_messageFile) {
+            memcpy(dot + 1, "msg", 4);
+            CopyText(g_messageFile, sizeof g_messageFile, path);
+        }
+        g_messageFileSet = true;
+    }
+    return g_messageFile;
+}
+
+void FallbackText(unsigned number, char* buffer, size_t size)
+{
+    std::string format = LoadResourceText(IDS_MESSAGE_NOT_FOUND);
+    if (format.empty()) format = "%d: %s";
+    snprintf(buffer, size, format.c_str(), static_cast<int>(number), MessageFile());
+}
+
+LookupResult LookupMessageText(unsigned number, char* buffer, size_t size)
+{
+    if (!size) return LookupResult::Fallback;
+    if (number < 1000) {
+        for (auto entry = g_catalogue.rbegin(); entry != g_catalogue.rend(); ++entry) {
+            if (entry->number == number) {
+                CopyText(buffer, size, entry->text);
+                CutText(buffer, size - 1);
+                return LookupResult::Found;
+            }
+        }
+    }
+    LineReader reader(MessageFile());
+    if (!reader.IsOpen()) {
+        SystemErrorText(GetLastError(), buffer, size);
+        return LookupResult::OpenFailed;
+    }
+    FallbackText(number, buffer, size);
+    CutText(buffer, size - 1);
+    char line[kMessageLineSize + 1];
+    while (reader.ReadLine(line, sizeof line)) {
+        uint32_t lineNumber;
+        char* text;
+        if (!ParseMessageLine(line, lineNumber, text) || lineNumber != number) continue;
+        CopyText(buffer, size, text);
+        CutText(buffer, size - 1);
+        return LookupResult::Found;
+    }
+    return LookupResult::Fallback;
+}
+
+} // namespace
+
+const char* GetMessageFilePath() { return MessageFile(); }
+
+void SetMessageFileForTesting(const char* path)
+{
+    g_messageFileSet = path != nullptr;
+    CopyText(g_messageFile, sizeof g_messageFile, path ? path : "");
+}
+
+void LoadMessageCatalogue()
+{
+    FreeMessageCatalogue();
+    LineReader reader(MessageFile());
+    if (!reader.IsOpen()) return;
+    char line[kMessageLineSize + 1];
+    while (reader.ReadLine(line, sizeof line)) {
+        uint32_t number;
+        char* text;
+        if (!ParseMessageLine(line, number, text) || number >= 1000) continue;
+        CatalogueEntry entry{number, {}};
+        CopyText(entry.text, kEntryTextLimit + 1, text);
+        CutText(entry.text, kEntryTextLimit);
+        UnescapeMessageText(entry.text);
+        try {
+            g_catalogue.push_back(entry);
+        } catch (const std::bad_alloc&) {
+            break;  // keep what was read
+        }
+    }
+}
+
+void FreeMessageCatalogue()
+{
+    std::vector<CatalogueEntry>().swap(g_catalogue);
+}
 
 void LookupMessage(unsigned number, char* buffer, size_t size)
 {
-    if (size) snprintf(buffer, size, "Message %u", number);
+    LookupMessageText(number, buffer, size);
+}
+
+void FormatCatalogueMessageV(char* buffer, size_t size, unsigned number, va_list args)
+{
+    if (!size) return;
+    char format[kReportSize];
+    if (LookupMessageText(number, format, sizeof format) != LookupResult::Found) {
+        CopyText(buffer, size, format);
+        CutText(buffer, size - 1);
+        return;
+    }
+    UnescapeMessageText(format);
+    // The file is the user's to edit: a conversion that does not match what
+    // the caller passes would read arguments that are not there.
+    char inserts[32];
+    const char* expected = ExpectedInserts(number);
+    bool usable = FormatInserts(format, inserts, sizeof inserts) && (!expected || strcmp(inserts, expected) == 0);
+    int n = usable ? vsnprintf(buffer, size, format, args) : -1;
+    if (n < 0)
+        CopyText(buffer, size, format);
+    CutText(buffer, size - 1);  // no half of a double-byte character at the cut
+}
+
+void FormatCatalogueMessage(char* buffer, size_t size, unsigned number, ...)
+{
+    va_list args;
+    va_start(args, number);
+    FormatCatalogueMessageV(buffer, size, number, args);
+    va_end(args);
 }
 
 int ShowMessage(HWND owner, const char* caption, unsigned number, UINT style, ...)
 {
-    char text[512];
-    LookupMessage(number, text, sizeof text);
+    char text[kReportSize];
+    va_list args;
+    va_start(args, style);
+    FormatCatalogueMessageV(text, sizeof text, number, args);
+    va_end(args);
     return Report(owner, text, caption, style);
 }
 
 int ShowSystemError(HWND owner, const char* caption, DWORD code)
 {
-    char text[512] = {};
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr))
-        snprintf(text, sizeof text, "Error %lu", static_cast<unsigned long>(code));
+    char text[kReportSize];
+    SystemErrorText(code, text, sizeof text);
     return Report(owner, text, caption, MB_OK);
 }
 
 int Report(HWND owner, const char* text, const char* caption, UINT style)
 {
-    if (GetAppSettings().flags & APP_MESSAGE_BOXES)
-        return MessageBoxA(owner, text, caption, style);
-    SendMessageA(GetDlgItem(owner, IDC_STATUS_BAR), SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    std::wstring wideText = Widen(text ? text : "");
+    if (GetAppSettings().flags & APP_MESSAGE_BOXES) {
+        std::wstring wideCaption = Widen(caption ? caption : kAppTitle);
+        MSGBOXPARAMSW params{};
+        params.cbSize = sizeof params;
+        params.hwndOwner = owner;
+        params.hInstance = ResourceInstance();
+        params.lpszText = wideText.c_str();
+        params.lpszCaption = wideCaption.c_str();
+        params.dwStyle = (style & ~MB_ICONMASK) | MB_USERICON;
+        params.lpszIcon = MAKEINTRESOURCEW(IDI_VORLIN);
+        params.dwLanguageId = LANGIDFROMLCID(GetUserDefaultLCID());
+        return MessageBoxIndirectW(&params);
+    }
+    // Without a status bar the text is lost; the caller still reads OK.
+    HWND status = owner ? GetDlgItem(owner, IDC_STATUS_BAR) : nullptr;
+    if (status) SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wideText.c_str()));
     return IDOK;
 }

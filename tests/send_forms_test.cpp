@@ -200,7 +200,7 @@ TEST(SendForms, ThirtyThirdFieldStopsTheSectionAndKeepsNothing)
 
     p = Parse(text + "# still fine\nEDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n");
     EXPECT_FALSE(p.ok);
-    ASSERT_EQ(Numbers(p), (Reports{{2016, 35}}));
+    ASSERT_EQ(Numbers(p), (Reports{{2017, 35}}));
     EXPECT_EQ(p.messages[0].value, 32);
     EXPECT_EQ(p.form->fieldCount, 0u);
     EXPECT_EQ(MultiEditFormByteCount(*p.form), 0u);
