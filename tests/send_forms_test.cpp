@@ -9,6 +9,7 @@
 
 #include "sending/send_forms.h"
 #include "shell/shell.h"
+#include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
@@ -350,9 +351,9 @@ TEST(SendForms, PathsJoinOnlyWhenTheyFitAndSeeDoubleByteBackslashes)
 TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNames)
 {
     GetAppSettings().flags &= ~APP_MESSAGE_BOXES;
-    TempFolder folder("forms");
+    TempFolder folder;
     // A folder deep enough that a long name no longer fits in a path.
-    std::string deep = folder.path() + "\\" + std::string(150, 'd');
+    std::string deep = folder.Path() + "\\" + std::string(150, 'd');
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
     WriteTextFile(deep + "\\Alpha.txt", "Reset,1B40\nStatus query,05\n");
     WriteTextFile(deep + "\\beta.txt", "A,B,C\n");
@@ -400,6 +401,9 @@ TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNames)
 
     SetDataDirectory("");
     EXPECT_EQ(ListButtonFiles(), 0);
+    EXPECT_TRUE(DeleteLongPathFile(deep + "\\" + longName));
+    for (const char* name : {"Alpha.txt", "BETA.txt", "modes.dat"}) DeleteFileA((deep + "\\" + name).c_str());
+    RemoveDirectoryA(deep.c_str());
     EXPECT_EQ(GetCurrentButtonFile(), -1);
 }
 
@@ -422,9 +426,13 @@ TEST(SendForms, ShippedSamplesParseWithoutAnyReport)
             EXPECT_TRUE(ParseFormSection(lines, static_cast<int>(s), *p.form, p.messages)) << sections[s];
             EXPECT_TRUE(p.messages.empty()) << sections[s] << " " << (p.messages.empty() ? 0 : p.messages[0].number);
             EXPECT_GT(p.form->fieldCount, 0u);
-            if (name == "sample.dat") EXPECT_EQ(MultiEditFormByteCount(*p.form), 68u);
+            if (name == "sample.dat") {
+                EXPECT_EQ(MultiEditFormByteCount(*p.form), 68u);
+            }
         }
-        if (name == "fields.dat") EXPECT_EQ(sections.back(), "入力欄の見本[2]");
+        if (name == "fields.dat") {
+            EXPECT_EQ(sections.back(), "入力欄の見本[2]");
+        }
     }
     ASSERT_GE(ListButtonFiles(), 2);
     for (int i = 0; i < ListButtonFiles(); ++i) {

@@ -5,34 +5,7 @@
 #include <cstring>
 #include <vector>
 
-TempFolder::TempFolder(const char* prefix)
-{
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
-    char name[MAX_PATH];
-    snprintf(name, sizeof name, "%s%s-%lu-%lu", base, prefix, GetCurrentProcessId(), GetTickCount());
-    CreateDirectoryA(name, nullptr);
-    path_ = name;
-}
-
 namespace {
-
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-            else DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 std::wstring Widen(const std::string& text)
 {
@@ -44,7 +17,6 @@ std::wstring Widen(const std::string& text)
 
 } // namespace
 
-TempFolder::~TempFolder() { RemoveTree(L"\\\\?\\" + Widen(path_)); }
 
 bool WriteTextFile(const std::string& path, const std::string& text)
 {
@@ -63,6 +35,11 @@ bool WriteLongPathFile(const std::string& path, const std::string& text)
     BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == text.size();
+}
+
+bool DeleteLongPathFile(const std::string& path)
+{
+    return DeleteFileW((L"\\\\?\\" + Widen(path)).c_str()) != FALSE;
 }
 
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)

@@ -9,21 +9,10 @@
 #include <string>
 #include <thread>
 
-class TempFolder {
-public:
-    explicit TempFolder(const char* prefix);
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 bool WriteTextFile(const std::string& path, const std::string& text);
 // Creates a file whose full path may exceed MAX_PATH.
 bool WriteLongPathFile(const std::string& path, const std::string& text);
+bool DeleteLongPathFile(const std::string& path);
 
 // Pumps this thread's messages until the condition holds or the time is up.
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
