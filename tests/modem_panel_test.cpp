@@ -235,3 +235,59 @@ TEST_F(Panel, DisabledPanelDrawsPlainFramesAndKeepsItsLamps)
     EXPECT_EQ(FaceColour(IDC_PANEL_CTS), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(Lamp(LINE_CTS), 17);
 }
+
+#include "serial/engine.h"
+#include "serial/port.h"
+#include "tests/support/serial_bench.h"
+
+// The panel on the program's own main window, connected to COM9 with the
+// far end of the virtual cable on COM10 (RTS -> CTS, DTR -> DSR and DCD).
+TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
+{
+    HWND main = CreateTestMainWindow();
+    ASSERT_NE(main, nullptr);
+    HWND panel = GetDlgItem(main, IDC_MODEM_PANEL);
+    FarEnd peer;
+    ASSERT_TRUE(peer.Open("COM10")) << GetLastError();
+    SerialEngine& engine = GetSerialEngine();
+    DeviceSettings& device = GetCurrentDevice();
+    device = TestPortSettings("COM9");
+    device.dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    device.dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    ASSERT_TRUE(OpenPort(device, &engine.port)) << GetLastError();
+    ASSERT_TRUE(StartEngine(engine));
+    SendMessageA(panel, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&device.dcb));
+
+    auto peerSees = [&](DWORD bit, bool on) {
+        return PumpUntil([&] { return ((peer.ModemStatus() & bit) != 0) == on; }, 5000);
+    };
+    EXPECT_TRUE(peerSees(MS_CTS_ON, true)) << "set-up raised RTS";
+    EXPECT_TRUE(peerSees(MS_DSR_ON, true)) << "set-up raised DTR";
+
+    HWND rts = GetDlgItem(panel, IDC_PANEL_RTS);
+    SendMessageA(rts, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageA(panel, WM_PANEL_GET_LINE, 0, LINE_RTS), 34);
+    EXPECT_TRUE(peerSees(MS_CTS_ON, false)) << "first click drops RTS";
+    SendMessageA(rts, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageA(panel, WM_PANEL_GET_LINE, 0, LINE_RTS), 33);
+    EXPECT_TRUE(peerSees(MS_CTS_ON, true)) << "second click raises it again";
+
+    // The far end's lines come back through the engine as lamps.
+    auto lamp = [&](int line, LRESULT state) {
+        return PumpUntil([&] { return SendMessageA(panel, WM_PANEL_GET_LINE, 0, line) == state; }, 5000);
+    };
+    peer.Line(SETRTS);
+    peer.Line(SETDTR);
+    EXPECT_TRUE(lamp(LINE_CTS, 17));
+    EXPECT_TRUE(lamp(LINE_DSR, 17));
+    EXPECT_TRUE(lamp(LINE_RLSD, 17));
+    peer.Line(CLRRTS);
+    EXPECT_TRUE(lamp(LINE_CTS, 18));
+    peer.Line(SETRTS);
+    EXPECT_TRUE(lamp(LINE_CTS, 17));
+    SaveWindowPng(main, BuildFolderFile("modem_panel_connected.png"));
+
+    StopEngine(engine);
+    ClosePort(&device.flags, &engine.port);
+    DestroyTestMainWindow(main);
+}
