@@ -167,6 +167,7 @@ TEST_F(Panel, ModemStatusLightsTheInputLamps)
     EXPECT_EQ(FaceColour(IDC_PANEL_RLSD), RGB(0xFF, 0, 0));
     EXPECT_EQ(FaceColour(IDC_PANEL_RTS), RGB(0, 0, 0xFF));
     EXPECT_EQ(FaceColour(IDC_PANEL_BREAK), GetSysColor(COLOR_BTNFACE));
+    SaveWindowPng(main_, BuildFolderFile("modem_panel_status_0x30.png"));
 
     SendMessageA(panel_, WM_PANEL_LAMPS, MS_RLSD_ON | MS_RING_ON, 0);
     EXPECT_EQ(Lamp(LINE_CTS), 18);
