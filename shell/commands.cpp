@@ -145,18 +145,14 @@ void Rescan(HWND) { ListButtonFiles(); }
 
 void QuickSend(HWND hwnd, int index)
 {
-    static char caption[kButtonCaptionSize];
-    static char data[kButtonDataSize];
+    ButtonEntry entry;
     int file = GetCurrentButtonFile();
-    if (file < 0 || !ReadButtonEntry(file, index, caption, data)) {
+    if (file < 0 || !ReadButtonEntry(file, index, entry)) {
         ShowMessage(hwnd, kAppTitle, 2025, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    data[kButtonDataSize - 1] = 0;
-    size_t length = strlen(data);
-    std::vector<uint8_t> bytes(length / 2 + 1);
-    size_t count = HexTextToBytes(data, bytes.data(), false, 0);
-    DWORD error = SubmitSend(bytes.data(), static_cast<uint32_t>(count), true);
+    std::vector<uint8_t> bytes = ButtonDataToBytes(entry.data);
+    DWORD error = SubmitSend(bytes.data(), static_cast<uint32_t>(bytes.size()), true);
     if (error) ShowSystemError(hwnd, kAppTitle, error);
 }
 

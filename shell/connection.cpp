@@ -38,18 +38,6 @@ void SetMenuItem(HMENU menu, UINT id, const char* text, bool enabled)
     EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-// True when the last character of a Shift_JIS text is a backslash (a trail
-// byte 0x5C, as in ソ or 表, is not one).
-bool EndsWithBackslash(const char* text)
-{
-    bool last = false;
-    for (const char* p = text; *p; ++p) {
-        last = *p == '\\';
-        if (IsDBCSLeadByteEx(932, static_cast<BYTE>(*p)) && p[1]) ++p;
-    }
-    return last;
-}
-
 } // namespace
 
 bool MakeAutomaticLogPath(const char* portName, std::string& path)
@@ -121,9 +109,8 @@ int CountCurrentFormEntries()
     int current = GetCurrentButtonFile();
     if (current < 0) return 0;
     int n = 0;
-    char caption[kButtonCaptionSize];
-    static char data[kButtonDataSize];
-    while (n < kQuickSendButtons && ReadButtonEntry(current, n, caption, data)) ++n;
+    ButtonEntry entry;
+    while (n < kQuickSendButtons && ReadButtonEntry(current, n, entry)) ++n;
     return n;
 }
 

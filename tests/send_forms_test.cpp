@@ -1,0 +1,444 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sending/send_forms.h"
+#include "shell/shell.h"
+#include "tests/support/temp_files.h"
+#include "tests/support/ui_driver.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Parsed {
+    std::unique_ptr<MultiEditForm> form = std::make_unique<MultiEditForm>();
+    std::vector<FormMessage> messages;
+    bool ok = false;
+};
+
+Parsed Parse(const std::string& text, int section = 0)
+{
+    Parsed p;
+    memset(p.form.get(), 0, sizeof(MultiEditForm));
+    p.ok = ParseFormSection(SplitTextLines(text), section, *p.form, p.messages);
+    return p;
+}
+
+// The message numbers in the order they were reported, with their lines.
+std::vector<std::pair<unsigned, int>> Numbers(const Parsed& p)
+{
+    std::vector<std::pair<unsigned, int>> out;
+    for (const FormMessage& m : p.messages) out.emplace_back(m.number, m.line);
+    return out;
+}
+
+using Reports = std::vector<std::pair<unsigned, int>>;
+
+Bytes FieldBytes(uint32_t conversion, uint32_t length, const std::string& text)
+{
+    FormField field{};
+    field.conversion = conversion;
+    field.length = length;
+    Bytes out(FieldShare(field), 0xEE);
+    FieldTextToBytes(field, text, out.data());
+    return out;
+}
+
+} // namespace
+
+TEST(SendForms, ExampleFormParsesAndSendsSixtyEightBytes)
+{
+    Parsed p = Parse(
+        "[Set mode]\n"
+        "EDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4 DATA=0A1B\n"
+        "COMBO STYLE=DROPDOWNLIST TITLE=Mode CONVERT=SJIS LENGTH=2 DATA=01,02,03\n"
+        "EDIT STYLE=MULTILINETEXT TITLE=Note CONVERT=SJIS LENGTH=64 LINES=3\n");
+    ASSERT_TRUE(p.ok);
+    EXPECT_TRUE(p.messages.empty());
+    const MultiEditForm& f = *p.form;
+    ASSERT_EQ(f.fieldCount, 3u);
+    EXPECT_EQ(f.fields[0].kind, FIELD_EDIT);
+    EXPECT_EQ(f.fields[0].style, EDIT_TEXT);
+    EXPECT_STREQ(f.fields[0].title, "Address");
+    EXPECT_EQ(f.fields[0].conversion, CONVERT_HEX);
+    EXPECT_STREQ(f.fields[0].data, "0A1B");
+    EXPECT_EQ(f.fields[0].attributes, ATTR_STYLE | ATTR_TITLE | ATTR_CONVERT | ATTR_LENGTH | ATTR_DATA);
+    EXPECT_EQ(f.fields[1].kind, FIELD_COMBO);
+    EXPECT_EQ(f.fields[1].style, COMBO_DROPDOWNLIST);
+    EXPECT_STREQ(f.fields[1].data, "01,02,03");
+    EXPECT_EQ(f.fields[2].style, EDIT_MULTILINETEXT);
+    EXPECT_EQ(f.fields[2].lines, 3u);
+    EXPECT_TRUE(f.fields[2].attributes & ATTR_LINES);
+    EXPECT_EQ(f.fields[2].controlId, 20002u);
+
+    ASSERT_EQ(MultiEditFormByteCount(f), 68u);
+    Bytes bytes(68, 0xEE);
+    ASSERT_TRUE(BuildFormBytesFromTexts(f, {"0A1B", "02", "memo"}, bytes.data(), bytes.size()));
+    Bytes expected(68, 0);
+    expected[0] = 0x0A; expected[1] = 0x1B; expected[2] = '0'; expected[3] = '2';
+    memcpy(&expected[4], "memo", 4);
+    EXPECT_EQ(bytes, expected);
+}
+
+TEST(SendForms, EachConversionFillsExactlyItsShare)
+{
+    EXPECT_EQ(FieldBytes(CONVERT_HEX, 3, "ABC"), (Bytes{0xAB, 0x0C}));
+    EXPECT_EQ(FieldBytes(CONVERT_HEX, 4, "ab"), (Bytes{0xAB, 0x00}));
+    EXPECT_EQ(FieldBytes(CONVERT_HEX, 2, "ABCDEF"), (Bytes{0xAB}));  // only LENGTH characters count
+    EXPECT_EQ(FieldBytes(CONVERT_BIN, 10, "1111111101"), (Bytes{0xFF, 0x01}));
+    EXPECT_EQ(FieldBytes(CONVERT_BIN, 8, "101"), (Bytes{0x05}));
+    EXPECT_EQ(FieldBytes(CONVERT_BIN, 16, "1021111100000001"), (Bytes{0x02, 0x01}));  // stops at 2
+    EXPECT_EQ(FieldBytes(CONVERT_OCT, 8, "03770101"), (Bytes{0xFF, 0x41}));
+    EXPECT_EQ(FieldBytes(CONVERT_OCT, 5, "07770"), (Bytes{0xFF, 0x00}));  // 0777 keeps its low 8 bits
+    EXPECT_EQ(FieldBytes(CONVERT_SJIS, 4, "日本語"), (Bytes{0x93, 0xFA, 0x96, 0x7B}));
+    EXPECT_EQ(FieldBytes(CONVERT_SJIS, 3, "A"), (Bytes{'A', 0, 0}));
+    EXPECT_TRUE(FieldBytes(CONVERT_SJIS, 0, "ignored").empty());
+    EXPECT_EQ(ButtonDataToBytes("1B40"), (Bytes{0x1B, 0x40}));
+    EXPECT_EQ(ButtonDataToBytes("123"), (Bytes{0x12, 0x03}));
+    EXPECT_TRUE(ButtonDataToBytes("").empty());
+}
+
+TEST(SendForms, LowerCaseKindsAndValuesAreAcceptedButNotNames)
+{
+    Parsed p = Parse("[s]\nedit style=text TITLE=x CONVERT=hex LENGTH=2\n");
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(Numbers(p), (Reports{{2008, 2}, {2006, 2}}));
+    EXPECT_EQ(p.messages[0].text, "style");
+    EXPECT_EQ(p.messages[1].text, "style=text");
+
+    p = Parse("[s]\ncombo STYLE=dropdown TITLE=x CONVERT=oct LENGTH=2\nedit STYLE=Static TITLE=y CONVERT=Bin LENGTH=1\n");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.form->fields[0].kind, FIELD_COMBO);
+    EXPECT_EQ(p.form->fields[0].style, COMBO_DROPDOWN);
+    EXPECT_EQ(p.form->fields[0].conversion, CONVERT_OCT);
+    EXPECT_EQ(p.form->fields[1].style, EDIT_STATIC);
+    EXPECT_EQ(p.form->fields[1].conversion, CONVERT_BIN);
+}
+
+TEST(SendForms, EachFaultDrawsItsMessageWithTheFileLineNumber)
+{
+    // Comments, blank lines and the header count as lines of the file.
+    const std::string head = "# forms\n\n[s]\n   \n# field\n";
+    struct Case {
+        const char* line;
+        Reports reports;
+        const char* insert;  // text insert of the first report
+    } cases[] = {
+        {"BUTTON STYLE=TEXT", {{2005, 6}}, "BUTTON"},
+        {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX LENGTH", {{2006, 6}}, "LENGTH"},
+        {"EDIT STYLE=TEXT STYLE=STATIC", {{2007, 6}}, "STYLE=STATIC"},
+        {"EDIT STYLE=DROPDOWN", {{2009, 6}, {2006, 6}}, ""},
+        {"COMBO STYLE=TEXT", {{2009, 6}, {2006, 6}}, ""},
+        {"EDIT CONVERT=UTF8", {{2010, 6}, {2006, 6}}, ""},
+        {"EDIT LENGTH=x4", {{2012, 6}, {2006, 6}}, ""},
+        {"EDIT LINES=", {{2013, 6}, {2006, 6}}, ""},
+        {"EDIT STYLE=TEXT TITLE=t", {{2014, 6}}, "CONVERT"},
+        {"EDIT TITLE=t CONVERT=HEX LENGTH=2", {{2014, 6}}, "STYLE"},
+        {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX LENGTH=8192", {{2006, 6}}, "LENGTH=8192"},
+        {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX LENGTH=99999999999", {{2006, 6}}, "LENGTH=99999999999"},
+        {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX LENGTH=2 =x", {{2008, 6}, {2006, 6}}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Parsed p = Parse(head + c.line + "\n");
+        EXPECT_FALSE(p.ok);
+        EXPECT_EQ(Numbers(p), c.reports);
+        if (!p.messages.empty()) {
+            EXPECT_EQ(p.messages[0].text, c.insert);
+        }
+        EXPECT_EQ(p.form->fieldCount, 0u);
+    }
+}
+
+TEST(SendForms, AcceptedLinesWithWarnings)
+{
+    // LINES on a one-line field: reported, ignored, the line stands.
+    Parsed p = Parse("[s]\nEDIT STYLE=TEXT TITLE=t CONVERT=SJIS LENGTH=5 LINES=3\n");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(Numbers(p), (Reports{{2015, 2}}));
+    EXPECT_EQ(p.form->fields[0].lines, 0u);
+    EXPECT_FALSE(p.form->fields[0].attributes & ATTR_LINES);
+
+    // A title of 32 characters is cut to 31 and reported with 32.
+    std::string title(32, 'T');
+    p = Parse("[s]\nEDIT STYLE=TEXT TITLE=" + title + " CONVERT=SJIS LENGTH=5\n");
+    ASSERT_TRUE(p.ok);
+    ASSERT_EQ(Numbers(p), (Reports{{2011, 2}}));
+    EXPECT_EQ(p.messages[0].value, 32);
+    EXPECT_EQ(std::string(p.form->fields[0].title), std::string(31, 'T'));
+
+    // A Japanese title is cut on a character boundary.
+    p = Parse("[s]\nEDIT STYLE=TEXT TITLE=" + std::string("あいうえおかきくけこさしすせそた") +
+              " CONVERT=SJIS LENGTH=5\n");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(strlen(p.form->fields[0].title), 30u);
+
+    // Quoted values keep their blanks; doubled quotes stand for one.
+    p = Parse("[s]\nEDIT STYLE=TEXT TITLE=\"say \"\"hi\"\" now\" CONVERT=SJIS LENGTH=8 DATA=\"a b\"\n");
+    ASSERT_TRUE(p.ok);
+    EXPECT_STREQ(p.form->fields[0].title, "say \"hi\" now");
+    EXPECT_STREQ(p.form->fields[0].data, "a b");
+
+    // The largest length is accepted.
+    p = Parse("[s]\nEDIT STYLE=TEXT TITLE=t CONVERT=SJIS LENGTH=8191\n");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(MultiEditFormByteCount(*p.form), 8191u);
+}
+
+TEST(SendForms, ThirtyThirdFieldStopsTheSectionAndKeepsNothing)
+{
+    std::string text = "[many]\n";
+    for (int i = 0; i < 32; ++i) text += "EDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n";
+    Parsed p = Parse(text + "[next]\n");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.form->fieldCount, 32u);
+
+    p = Parse(text + "# still fine\nEDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n");
+    EXPECT_FALSE(p.ok);
+    ASSERT_EQ(Numbers(p), (Reports{{2017, 35}}));
+    EXPECT_EQ(p.messages[0].value, 32);
+    EXPECT_EQ(p.form->fieldCount, 0u);
+    EXPECT_EQ(MultiEditFormByteCount(*p.form), 0u);
+
+    // An error on a later line also leaves no earlier field behind.
+    p = Parse("[s]\nEDIT STYLE=TEXT TITLE=a CONVERT=HEX LENGTH=2\nEDIT STYLE=BAD\n");
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(p.form->fieldCount, 0u);
+}
+
+TEST(SendForms, SectionsAreListedInFileOrderWithNumberedRepeats)
+{
+    const std::string text =
+        "EDIT before any section is ignored\n"
+        "[A]\nEDIT STYLE=TEXT TITLE=one CONVERT=HEX LENGTH=2\n"
+        "[Alpha]\n"
+        "[a]\nEDIT STYLE=TEXT TITLE=three CONVERT=HEX LENGTH=2\n"
+        "[A] trailing text\n"
+        "[ゾ\n"      // the second byte of this character is "]": no header
+        "[表]\n"
+        "[x]y]\n";
+    std::vector<std::string> names = ListSectionNames(SplitTextLines(text));
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "Alpha", "a[3]", "A[4]", "表", "x]y"}));
+
+    Parsed p = Parse(text, 2);
+    ASSERT_TRUE(p.ok);
+    ASSERT_EQ(p.form->fieldCount, 1u);
+    EXPECT_STREQ(p.form->fields[0].title, "three");
+    EXPECT_FALSE(Parse(text, 9).ok);
+
+    // 125 characters make a header; 126 or 127 do not, so the line is read
+    // as a definition line of the section before.
+    std::string ok = "[" + std::string(125, 'n') + "]";
+    std::string tooLong = "[" + std::string(127, 'n') + "]";
+    EXPECT_EQ(ListSectionNames(SplitTextLines(ok + "\n[" + std::string(126, 'n') + "]\n")).size(), 1u);
+    p = Parse("[s]\n" + tooLong + "\n");
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(Numbers(p), (Reports{{2005, 2}}));
+}
+
+TEST(SendForms, TokensRespectQuotesDoubleByteTextAndTheLengthLimit)
+{
+    EXPECT_EQ(TokenizeDefinitionLine("  EDIT\tTITLE=\"a  b\" DATA=\"x\"\"y z\"  "),
+              (std::vector<std::string>{"EDIT", "TITLE=\"a  b\"", "DATA=\"x\"\"y z\""}));
+    // ソ and 表 end in the byte of a backslash; ゾ in that of "]".
+    EXPECT_EQ(TokenizeDefinitionLine("EDIT TITLE=ソ表ゾ DATA=1"),
+              (std::vector<std::string>{"EDIT", "TITLE=ソ表ゾ", "DATA=1"}));
+
+    const std::string base = "EDIT STYLE=TEXT TITLE=t CONVERT=SJIS LENGTH=4 ";
+    // The last token of a line is cut to 1023 characters.
+    Parsed p = Parse("[s]\n" + base + "DATA=" + std::string(2000, 'd') + "\n");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(strlen(p.form->fields[0].data), 1023u - 5u);
+    // A token too long in the middle ends the line there.
+    p = Parse("[s]\nEDIT STYLE=TEXT TITLE=t DATA=" + std::string(2000, 'd') + " CONVERT=SJIS LENGTH=4\n");
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(Numbers(p), (Reports{{2014, 2}}));
+    EXPECT_EQ(p.messages[0].text, "CONVERT");
+    // A line made only of a too-long first token followed by more gives no token.
+    p = Parse("[s]\n" + std::string(1100, 'E') + " STYLE=TEXT\n");
+    EXPECT_EQ(Numbers(p), (Reports{{2004, 2}}));
+}
+
+TEST(SendForms, LongPhysicalLinesAreReadInPiecesThatCountAsLines)
+{
+    std::string longLine(9000, 'x');
+    std::vector<std::string> lines = SplitTextLines("a\n" + longLine + "\nb");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1].size(), 8191u);
+    EXPECT_EQ(lines[2].size(), 9000u - 8191u + 1u);
+    EXPECT_EQ(lines[3], "b");
+}
+
+TEST(SendForms, ButtonEntriesSkipCommentsAndLinesWithoutComma)
+{
+    std::string text = "Reset,1B40\r\n# comment,00\nno comma here\nStatus query,05 \t\r\nA,B,C\n";
+    for (int i = 0; i < 25; ++i) text += "b" + std::to_string(i) + ",0" + std::to_string(i % 10) + "\n";
+    std::vector<ButtonEntry> entries = ParseButtonEntries(SplitTextLines(text));
+    ASSERT_EQ(entries.size(), 18u);
+    EXPECT_EQ(entries[0].caption, "Reset");
+    EXPECT_EQ(entries[0].data, "1B40");
+    EXPECT_EQ(entries[1].caption, "Status query");
+    EXPECT_EQ(entries[1].data, "05");
+    EXPECT_EQ(entries[2].caption, "A");
+    EXPECT_EQ(entries[2].data, "B,C");
+    EXPECT_EQ(entries[17].caption, "b14");
+}
+
+TEST(SendForms, LengthSumDoesNotWrapAndAnUnallocatableTotalIsError14)
+{
+    auto form = std::make_unique<MultiEditForm>();
+    memset(form.get(), 0, sizeof *form);
+    form->fieldCount = 32;
+    for (FormField& f : form->fields) {
+        f.conversion = CONVERT_SJIS;
+        f.length = 0x08000000;  // 32 × 2^27 = 2^32: a 32-bit sum would be 0
+    }
+    EXPECT_EQ(MultiEditFormByteCount(*form), 0x100000000ull);
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(MakeMultiEditFormBlock(*form, bytes), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_TRUE(bytes.empty());
+}
+
+TEST(SendForms, FormWithoutControlsSendsNothingAndBuiltControlsAreRead)
+{
+    Parsed p = Parse("[s]\nEDIT STYLE=TEXT TITLE=a CONVERT=HEX LENGTH=4\n"
+                     "COMBO STYLE=DROPDOWN TITLE=b CONVERT=BIN LENGTH=8 DATA=00000001,11111111\n");
+    ASSERT_TRUE(p.ok);
+    std::vector<uint8_t> bytes{1, 2, 3};
+    EXPECT_EQ(MakeMultiEditFormBlock(*p.form, bytes), 0u);
+    EXPECT_TRUE(bytes.empty());
+
+    HWND edit = CreateWindowExA(0, "EDIT", "12AB", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+    HWND combo = CreateWindowExA(0, "COMBOBOX", "", WS_POPUP | CBS_DROPDOWN, 0, 0, 100, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_TRUE(edit && combo);
+    SetWindowTextA(combo, "101");
+    p.form->fields[0].inputWindow = edit;
+    EXPECT_EQ(MakeMultiEditFormBlock(*p.form, bytes), 0u);
+    EXPECT_TRUE(bytes.empty()) << "one field still has no control";
+    p.form->fields[1].inputWindow = combo;
+    EXPECT_EQ(MakeMultiEditFormBlock(*p.form, bytes), 0u);
+    EXPECT_EQ(bytes, (Bytes{0x12, 0xAB, 0x05}));
+    DestroyWindow(edit);
+    EXPECT_EQ(MakeMultiEditFormBlock(*p.form, bytes), 0u);
+    EXPECT_TRUE(bytes.empty()) << "a destroyed control is not read";
+    DestroyWindow(combo);
+}
+
+TEST(SendForms, PathsJoinOnlyWhenTheyFitAndSeeDoubleByteBackslashes)
+{
+    char buffer[MAX_PATH];
+    ASSERT_TRUE(JoinPath("C:\\data", "*.txt", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "C:\\data\\*.txt");
+    ASSERT_TRUE(JoinPath("C:\\data\\", "a.dat", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "C:\\data\\a.dat");
+    // ソ ends in the byte 0x5C but is not a backslash.
+    EXPECT_FALSE(EndsWithBackslash("C:\\ソ"));
+    EXPECT_TRUE(EndsWithBackslash("C:\\ソ\\"));
+    ASSERT_TRUE(JoinPath("C:\\ソ", "a.txt", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "C:\\ソ\\a.txt");
+    char small[12];
+    EXPECT_FALSE(JoinPath("C:\\data", "long.txt", small, sizeof small));
+    EXPECT_STREQ(small, "");
+}
+
+TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNames)
+{
+    GetAppSettings().flags &= ~APP_MESSAGE_BOXES;
+    TempFolder folder;
+    // A folder deep enough that a long name no longer fits in a path.
+    std::string deep = folder.Path() + "\\" + std::string(150, 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    WriteTextFile(deep + "\\Alpha.txt", "Reset,1B40\nStatus query,05\n");
+    WriteTextFile(deep + "\\beta.txt", "A,B,C\n");
+    WriteTextFile(deep + "\\modes.dat", "[Set mode]\nEDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4\n[Set mode]\n");
+    std::string longName = std::string(100, 'L') + ".txt";
+    ASSERT_TRUE(WriteLongPathFile(deep + "\\" + longName, "X,00\n"));
+    SetDataDirectory(deep.c_str());
+
+    ASSERT_EQ(ListButtonFiles(), 2);
+    int beta = lstrcmpiA(GetButtonFileName(0), "beta.txt") == 0 ? 0 : 1;
+    EXPECT_STREQ(GetButtonFileName(beta), "beta.txt");
+    EXPECT_EQ(GetCurrentButtonFile(), 0);
+    ASSERT_TRUE(SetCurrentButtonFile(beta));
+    EXPECT_FALSE(SetCurrentButtonFile(2));
+    EXPECT_FALSE(SetCurrentButtonFile(-1));
+    ButtonEntry entry;
+    ASSERT_TRUE(ReadButtonEntry(beta, 0, entry));
+    EXPECT_EQ(entry.caption, "A");
+    EXPECT_EQ(entry.data, "B,C");
+    EXPECT_FALSE(ReadButtonEntry(beta, 1, entry));
+
+    // Rebuilding finds the current file again by name, whatever its case.
+    ASSERT_TRUE(MoveFileA((deep + "\\beta.txt").c_str(), (deep + "\\BETA.txt").c_str()));
+    ASSERT_EQ(ListButtonFiles(), 2);
+    EXPECT_EQ(lstrcmpiA(GetButtonFileName(GetCurrentButtonFile()), "beta.txt"), 0);
+
+    HWND files = CreateWindowExA(0, "COMBOBOX", "", WS_POPUP | CBS_DROPDOWNLIST, 0, 0, 100, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
+    HWND sections = CreateWindowExA(0, "COMBOBOX", "", WS_POPUP | CBS_DROPDOWNLIST, 0, 0, 100, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
+    ASSERT_EQ(ListFormFiles(files), 1);
+    EXPECT_EQ(SendMessageA(files, CB_GETCURSEL, 0, 0), 0);
+    ASSERT_EQ(ListFormSections(files, sections), 2);
+    char text[64];
+    SendMessageA(sections, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, "Set mode[2]");
+    auto form = std::make_unique<MultiEditForm>();
+    memset(form.get(), 0, sizeof *form);
+    EXPECT_TRUE(LoadMultiEditForm("modes.dat", 0, *form));
+    EXPECT_EQ(form->fieldCount, 1u);
+    EXPECT_FALSE(LoadMultiEditForm("missing.dat", 0, *form));
+    EXPECT_EQ(form->fieldCount, 0u);
+    DestroyWindow(files);
+    DestroyWindow(sections);
+
+    SetDataDirectory("");
+    EXPECT_EQ(ListButtonFiles(), 0);
+    EXPECT_TRUE(DeleteLongPathFile(deep + "\\" + longName));
+    for (const char* name : {"Alpha.txt", "BETA.txt", "modes.dat"}) DeleteFileA((deep + "\\" + name).c_str());
+    RemoveDirectoryA(deep.c_str());
+    EXPECT_EQ(GetCurrentButtonFile(), -1);
+}
+
+TEST(SendForms, ShippedSamplesParseWithoutAnyReport)
+{
+    SetDataDirectory(BuildFolderFile("bin\\data").c_str());
+    std::vector<std::string> forms = FindDataFiles("dat", 100);
+    EXPECT_GE(forms.size(), 3u);
+    char path[MAX_PATH];
+    for (const std::string& name : forms) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> lines;
+        ASSERT_TRUE(JoinPath(GetDataDirectory(), name.c_str(), path, sizeof path));
+        ASSERT_TRUE(ReadTextLines(path, lines));
+        std::vector<std::string> sections = ListSectionNames(lines);
+        EXPECT_FALSE(sections.empty());
+        for (size_t s = 0; s < sections.size(); ++s) {
+            Parsed p;
+            memset(p.form.get(), 0, sizeof(MultiEditForm));
+            EXPECT_TRUE(ParseFormSection(lines, static_cast<int>(s), *p.form, p.messages)) << sections[s];
+            EXPECT_TRUE(p.messages.empty()) << sections[s] << " " << (p.messages.empty() ? 0 : p.messages[0].number);
+            EXPECT_GT(p.form->fieldCount, 0u);
+            if (name == "sample.dat") {
+                EXPECT_EQ(MultiEditFormByteCount(*p.form), 68u);
+            }
+        }
+        if (name == "fields.dat") {
+            EXPECT_EQ(sections.back(), "入力欄の見本[2]");
+        }
+    }
+    ASSERT_GE(ListButtonFiles(), 2);
+    for (int i = 0; i < ListButtonFiles(); ++i) {
+        ButtonEntry entry;
+        EXPECT_TRUE(ReadButtonEntry(i, 0, entry)) << GetButtonFileName(i);
+        EXPECT_FALSE(ButtonDataToBytes(entry.data).empty());
+    }
+    SetDataDirectory("");
+}
