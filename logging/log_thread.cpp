@@ -198,14 +198,9 @@ bool SendToLogWindow(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result
 void CreateMissingFolders(const char* fileName)
 {
     std::string path(fileName);
-    size_t start = 0;
-    if (path.size() >= 2 && path[1] == ':' && isalpha(static_cast<unsigned char>(path[0]))) {
-        size_t first = path.find('\\');
-        if (first == std::string::npos) return;
-        start = first + 1;
-    } else if (!path.empty() && path[0] == '\\') {
-        start = 1;
-    }
+    // "C:\..." skips its root backslash; "\..." its first character.
+    bool skipFirstBackslash = path.size() >= 2 && path[1] == ':' && isalpha(static_cast<unsigned char>(path[0]));
+    size_t start = (!path.empty() && path[0] == '\\') ? 1 : 0;
     for (size_t i = start; i < path.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(path[i]);
         // A trail byte 0x5C (as in ソ or 表) is no separator.
@@ -214,6 +209,10 @@ void CreateMissingFolders(const char* fileName)
             continue;
         }
         if (c != '\\') continue;
+        if (skipFirstBackslash) {
+            skipFirstBackslash = false;
+            continue;
+        }
         std::string folder = path.substr(0, i);
         DWORD attributes = GetFileAttributesA(folder.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
