@@ -1,30 +1,14 @@
-// Helpers for tests that read what the log thread writes: a private
-// temporary folder, whole-file reads, and waiting with a deadline.
+// Helpers for tests that read what the log thread writes (with the
+// temporary folders of temp_files.h): writing a file whole, waiting with a
+// deadline, and telling whether someone still holds a file open.
 #pragma once
 #include <windows.h>
 
 #include <functional>
 #include <string>
 
-// A fresh folder under %TEMP%, removed with everything in it at the end.
-class TempFolder {
-public:
-    explicit TempFolder(const char* tag);
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& Path() const { return path_; }
-    // Path() + "\\" + name
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+#include "tests/support/temp_files.h"
 
-private:
-    std::string path_;
-};
-
-void RemoveTree(const std::string& path);
-bool FileExists(const std::string& path);
-// The whole file (shared with a writer), or "" when it cannot be read.
-std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 // Polls `condition` (every few ms) until it holds or `timeoutMs` has passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
