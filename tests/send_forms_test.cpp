@@ -505,3 +505,18 @@ TEST(SendForms, SendingReportsAnUnallocatableFormAsError14AndSendsBuiltForms)
     DestroyWindow(edit);
     DestroyTestMainWindow(main);
 }
+
+TEST(SendForms, AtMost256ButtonFilesAreListed)
+{
+    TempFolder folder;
+    for (int i = 0; i < 260; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "\\b%03d.txt", i);
+        ASSERT_TRUE(WriteTextFile(folder.Path() + name, "x,00\n"));
+    }
+    SetDataDirectory(folder.Path().c_str());
+    EXPECT_EQ(ListButtonFiles(), 256);
+    EXPECT_NE(GetButtonFileName(255), nullptr);
+    EXPECT_EQ(GetButtonFileName(256), nullptr);
+    SetDataDirectory("");
+}
