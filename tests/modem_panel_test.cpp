@@ -6,6 +6,8 @@
 
 #include "resources/resource.h"
 #include "serial/modem_panel.h"
+#include "settings/settings_store.h"
+#include "tests/support/temp_files.h"
 #include "shell/app.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
@@ -97,6 +99,20 @@ TEST_F(Panel, StartsDisabledWithDarkLampsAndFillsTheParentsWidth)
     // The Xon/Xoff group is shown only when the settings ask for it.
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(panel_, IDC_PANEL_XON)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(panel_, IDC_PANEL_XONXOFF_GROUP)));
+}
+
+TEST_F(Panel, XonXoffGroupIsShownWhenTheSettingsAskForIt)
+{
+    TempFolder folder;
+    std::string ini = folder.Write("Vorlin2.ini", "[LINE]\r\nX=ENABLE\r\n");
+    SetIniFileForTesting(ini.c_str());
+    HWND panel = CreateModemPanel(main_);
+    SetIniFileForTesting(nullptr);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XON)));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XOFF)));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XONXOFF_GROUP)));
+    DestroyWindow(panel);
 }
 
 TEST_F(Panel, LampColoursFollowTheStateWord)
