@@ -319,7 +319,7 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
 {
     PortAccess ports{TwoPorts, FakeQuery};
     SetPortAccess(&ports);
-    std::wstring shown;
+    std::wstring shown, refused = L"?", limited;
     bool editEnabledBefore = true, editEnabledAfter = false;
     UserThread user([&] {
         HWND d = WaitDialog(kConnectTitle);
@@ -332,8 +332,12 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
         editEnabledAfter = Enabled(x, IDC_EXT_ERRORCHAR);
         HWND edit = GetDlgItem(x, IDC_EXT_ERRORCHAR);
         SetWindowTextW(edit, L"");
+        TypeText(edit, "xz-");
+        refused = WindowTextW(edit);
         TypeText(edit, "7e");
         shown = WindowTextW(edit);
+        TypeText(edit, "5");  // two characters at most
+        limited = WindowTextW(edit);
         SetDlgItemTextW(x, IDC_EXT_XONCHAR, L"");
         SetDlgItemTextW(x, IDC_EXT_XOFFLIM, L"1234");
         SetDlgItemTextW(x, IDC_EXT_READINTERVAL, L"4294967295");
@@ -350,7 +354,9 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
     user.join();
     EXPECT_FALSE(editEnabledBefore);
     EXPECT_TRUE(editEnabledAfter);
+    EXPECT_EQ(refused, L"") << "only hexadecimal digits are taken";
     EXPECT_EQ(shown, L"7E");
+    EXPECT_EQ(limited, L"7E");
     EXPECT_EQ(static_cast<BYTE>(record_.dcb.ErrorChar), 0x7E);
     EXPECT_TRUE(record_.dcb.fErrorChar);
     EXPECT_EQ(record_.dcb.XonChar, 0);
