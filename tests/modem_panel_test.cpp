@@ -115,16 +115,6 @@ TEST_F(Panel, XonXoffGroupIsShownWhenTheSettingsAskForIt)
     DestroyWindow(panel);
 }
 
-TEST_F(Panel, LampColoursFollowTheStateWord)
-{
-    EXPECT_EQ(LampColour(LAMP_INPUT_ON), RGB(0, 0xFF, 0));
-    EXPECT_EQ(LampColour(LAMP_INPUT_OFF), RGB(0xFF, 0, 0));
-    EXPECT_EQ(LampColour(LAMP_HANDSHAKE), RGB(0, 0xFF, 0xFF));
-    EXPECT_EQ(LampColour(LAMP_OUTPUT_ON), RGB(0, 0, 0xFF));
-    EXPECT_EQ(LampColour(LAMP_OUTPUT_OFF), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(LampColour(0), GetSysColor(COLOR_BTNFACE));
-}
-
 TEST_F(Panel, SetupWithSwitchableLinesRaisesThemAndClearsBreak)
 {
     Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
