@@ -7,11 +7,22 @@
 
 #include "settings/settings_types.h"
 
+// EUC-JP. Bytes of 0x80 and above that are no kanji pair are replaced by
+// `replacement` unless it is 0 or the byte is in `ctrlCodes`.
 size_t ConvertEucToSjis(const uint8_t* source, size_t length, uint8_t* destination, size_t capacity,
                         const CtrlCodeSet& ctrlCodes, uint8_t replacement);
+// ISO-2022-JP. `shiftState` (0 single-byte, 1 kanji) carries from call to call.
 size_t ConvertJisToSjis(const uint8_t* source, size_t length, uint8_t* destination, size_t capacity,
                         const CtrlCodeSet& ctrlCodes, uint8_t replacement, uint32_t* shiftState);
+// UTF-8 (one- to three-byte forms); what has no Shift_JIS code becomes `defaultChar`.
 size_t ConvertUtf8ToSjis(const uint8_t* source, size_t length, uint8_t* destination, size_t capacity,
                          uint8_t defaultChar);
-// The Unicode-to-Shift_JIS table: 65,536 entries, 0 where there is no mapping.
-extern const uint16_t kUnicodeToSjis[65536];
+
+// The Unicode-to-Shift_JIS table: one entry per UCS-2 code point, 0 where
+// there is no mapping. An entry below 0x100 is a one-byte code, any other
+// entry a lead byte (high) and a trail byte (low).
+extern const uint16_t (&kUnicodeToSjis)[65536];
+
+// JIS X 0208 row and cell bytes (0x21-0x7E each) to a Shift_JIS code;
+// 0 when either byte is out of range.
+uint16_t JisToSjis(uint8_t j1, uint8_t j2);

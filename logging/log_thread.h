@@ -1,18 +1,28 @@
-// The log thread: the only writer of the log file.
+// The log thread: the only writer of the log file. It owns a message-only
+// window ("VORLIN2_LOG_WND_CLASS"); every other thread reaches it by posting
+// or sending the messages 0x8140-0x8145 to that window.
 #pragma once
 #include <windows.h>
 
 #include "settings/settings_types.h"
 
-// Starts the thread; reports its own failures to `owner`. Always succeeds.
+// Starts the thread and waits up to 3 s for its window; reports its own
+// failures to `owner`. Always succeeds.
 bool StartLogThread(HWND owner);
 // Stops the thread and waits for it; nothing when it does not run.
 void StopLogThread();
-// The thread's message-only window; null while the thread does not run.
+// The thread's message-only window; null until a thread has made one.
 HWND GetLogWindow();
 
+// Opens or creates `fileName` for appending (making missing folders) and
+// hands it to the thread; on failure reports message 2026 and keeps the
+// file that was open. 1 on success.
 BOOL OpenLogFile(HWND owner, const char* fileName);
 void CloseLogFile();
 void FlushLogFile();
+// 0 when the thread does not run (or no longer answers), else 1.
 BOOL GetLogSettings(LogSettings* settings);
 BOOL SetLogSettings(const LogSettings* settings);
+
+// Tests only: log threads started from now on fail to create their window.
+void SetLogWindowFailureForTest(bool fail);

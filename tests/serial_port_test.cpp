@@ -13,7 +13,6 @@ namespace {
 
 constexpr char kPort[] = "COM5";
 constexpr char kPeer[] = "COM6";
-constexpr char kOtherPort[] = "COM7";
 // Reads the modem status bits (ntddser.h).
 constexpr DWORD kGetModemStatusIoctl = 0x1B0068;
 
@@ -131,14 +130,17 @@ TEST_F(PortDevice, OpenConfiguresInOrderPurgesAndMarksTheRecordOpen)
 
 TEST_F(PortDevice, OpenReplacesTheHandleTheSlotHeld)
 {
-    DeviceSettings other = TestPortSettings(kOtherPort);
+    // The far end's port serves as the other port here (other cables
+    // belong to tests that run at the same time).
+    peer_.Close();
+    DeviceSettings other = TestPortSettings(kPeer);
     ASSERT_TRUE(OpenPort(other, &port_));
     HANDLE first = port_;
     ASSERT_TRUE(OpenPort(record_, &port_));
     EXPECT_NE(port_, first);
     // The old port was closed: it can be opened again.
     HANDLE again = INVALID_HANDLE_VALUE;
-    DeviceSettings reopened = TestPortSettings(kOtherPort);
+    DeviceSettings reopened = TestPortSettings(kPeer);
     EXPECT_TRUE(OpenPort(reopened, &again)) << GetLastError();
     ClosePort(&reopened.flags, &again);
 }

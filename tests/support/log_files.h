@@ -1,0 +1,16 @@
+// Helpers for tests that read what the log thread writes: a private
+// temporary folder, whole-file reads, and waiting with a deadline.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// TempFolder, RemoveTree, FileExists and ReadWholeFile live in temp_files.h.
+#include "tests/support/temp_files.h"
+
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+// Polls `condition` (every few ms) until it holds or `timeoutMs` has passed.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+// True when nobody else has the file open (an exclusive open succeeds).
+bool FileIsClosedByOthers(const std::string& path);

@@ -1,0 +1,142 @@
+// Generates logging/unicode_to_sjis.inc, the Unicode-to-Shift_JIS table of
+// the character converters, from the system's own code page 932 conversion.
+//
+// Run it under Windows or Wine with a Japanese code page 932 installed:
+//   gen_sjis_table.exe <output file>
+//
+// Every UCS-2 code point goes through WideCharToMultiByte(932) without
+// best-fit characters. The result is then checked against the preference
+// rule for characters that have several codes (JIS X 0208 first, then NEC
+// row 13, then the IBM extension at 0xFA40-0xFC4B, then its NEC-selected
+// copy at 0xED40-0xEEFC), worked out independently from the reverse
+// conversion of every Shift_JIS code; any disagreement stops the generator.
+// Finally the table's own departures from code page 932 are applied.
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr UINT kCodePage = 932;
+
+bool IsLeadByte(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsTrailByte(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+
+// Lower is preferred.
+int CodeRank(unsigned code)
+{
+    if (code >= 0x8740 && code <= 0x879C) return 1;  // NEC row 13
+    if (code >= 0xFA40 && code <= 0xFC4B) return 2;  // IBM extension
+    if (code >= 0xED40 && code <= 0xEEFC) return 3;  // NEC-selected IBM extension
+    return 0;                                        // JIS X 0208, single bytes, user area
+}
+
+// The system's conversion of one code point, or 0 when there is none.
+unsigned SystemEntry(unsigned codePoint)
+{
+    wchar_t wide = static_cast<wchar_t>(codePoint);
+    char out[4] = {};
+    BOOL usedDefault = FALSE;
+    int n = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &wide, 1, out, sizeof out, nullptr, &usedDefault);
+    if (n <= 0 || usedDefault) return 0;
+    if (n == 1) return static_cast<unsigned char>(out[0]);
+    if (n == 2) return static_cast<unsigned char>(out[0]) << 8 | static_cast<unsigned char>(out[1]);
+    return 0;
+}
+
+// The code point that one Shift_JIS code decodes to, or -1.
+int DecodeCode(unsigned code)
+{
+    char in[2];
+    int length = 0;
+    if (code > 0xFF) in[length++] = static_cast<char>(code >> 8);
+    in[length++] = static_cast<char>(code & 0xFF);
+    wchar_t out[4] = {};
+    int n = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, in, length, out, 4);
+    if (n != 1) return -1;
+    // Undefined codes decode to the default character (U+30FB in 932).
+    if (out[0] == 0x30FB && code != 0x8145) return -1;
+    return out[0];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        fprintf(stderr, "usage: gen_sjis_table <output file>\n");
+        return 2;
+    }
+    if (!IsValidCodePage(kCodePage)) {
+        fprintf(stderr, "code page 932 is not installed\n");
+        return 1;
+    }
+
+    std::vector<unsigned> table(65536, 0);
+    for (unsigned cp = 0; cp < 65536; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;  // surrogates have no mapping
+        table[cp] = SystemEntry(cp);
+    }
+
+    // The preferred code of every code point, from the reverse conversion.
+    std::vector<unsigned> preferred(65536, 0);
+    std::vector<bool> seen(65536, false);
+    auto offer = [&](unsigned code) {
+        int u = DecodeCode(code);
+        if (u <= 0) return;
+        if (!seen[u] || CodeRank(code) < CodeRank(preferred[u])) preferred[u] = code;
+        seen[u] = true;
+    };
+    for (unsigned b = 1; b < 0x100; ++b)
+        if (!IsLeadByte(b)) offer(b);
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!IsLeadByte(lead)) continue;
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
+            if (IsTrailByte(trail)) offer(lead << 8 | trail);
+    }
+    // The departures below settle these code points whatever the system says.
+    auto isDeparture = [](unsigned cp) {
+        switch (cp) {
+        case 0x00A7: case 0x00A8: case 0x00B0: case 0x00B1: case 0x00B4: case 0x00B6: case 0x00D7:
+        case 0x00F7: case 0x3094: case 0xF8F0: case 0xF8F1: case 0xF8F2: case 0xF8F3: return true;
+        default: return false;
+        }
+    };
+    int disagreements = 0;
+    for (unsigned cp = 1; cp < 65536; ++cp) {
+        if (!isDeparture(cp) && table[cp] != preferred[cp]) {
+            if (++disagreements <= 40)
+                fprintf(stderr, "U+%04X: system 0x%04X, preference rule 0x%04X\n", cp, table[cp], preferred[cp]);
+        }
+    }
+    if (disagreements) {
+        fprintf(stderr, "%d code points disagree with the preference rule\n", disagreements);
+        return 1;
+    }
+
+    // Departures from code page 932.
+    for (unsigned cp : {0x00A7u, 0x00A8u, 0x00B0u, 0x00B1u, 0x00B4u, 0x00B6u, 0x00D7u, 0x00F7u}) table[cp] = 0;
+    table[0x3094] = 0x8394;
+    table[0xF8F0] = 0xA0;
+    table[0xF8F1] = 0xFD;
+    table[0xF8F2] = 0xFE;
+    table[0xF8F3] = 0xFF;
+
+    FILE* out = fopen(argv[1], "wb");
+    if (!out) {
+        perror(argv[1]);
+        return 1;
+    }
+    fprintf(out, "// Generated by tools/gen_sjis_table.cpp (scripts/gen-sjis-table); do not edit.\n"
+                 "// Pairs of {UCS-2 code point, Shift_JIS code}; every other code point has no mapping.\n");
+    int count = 0;
+    for (unsigned cp = 0; cp < 65536; ++cp) {
+        if (!table[cp]) continue;
+        fprintf(out, "{0x%04X,0x%04X},%s", cp, table[cp], ++count % 6 == 0 ? "\n" : "");
+    }
+    fprintf(out, "\n");
+    fclose(out);
+    fprintf(stderr, "%d entries written\n", count);
+    return 0;
+}
