@@ -205,7 +205,7 @@ TEST_F(ConnectDialog, ChoosingAHeldPortShows2021AndGoesBack)
         if (box) {
             report = MessageBoxText(box);
             ClickDialogButton(box, IDOK);
-            WaitUntil([&] { return !IsWindow(box); }, kWait);
+            WaitWithoutPumping([&] { return !IsWindow(box); }, kWait);
         }
         after = ComboText(d, IDC_CONNECT_PORT);
         ClickDialogButton(d, IDC_CONNECT_OK);
@@ -345,7 +345,7 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
         SendMessageW(GetDlgItem(x, IDC_EXT_CTSFLOW), BM_CLICK, 0, 0);
         SaveWindowPng(x, BuildFolderFile("extended_dialog.png"));
         ClickDialogButton(x, IDC_EXT_APPLY);
-        WaitUntil([&] { return !IsWindow(x); }, kWait);
+        WaitWithoutPumping([&] { return !IsWindow(x); }, kWait);
         ClickDialogButton(d, IDC_CONNECT_OK);
         Sleep(300);
         CloseLeftovers();
@@ -383,7 +383,7 @@ TEST_F(ConnectDialog, CancelKeepsNothingOfTheExtendedSettings)
         if (!x) return CloseLeftovers();
         SetDlgItemTextW(x, IDC_EXT_XONLIM, L"7");
         ClickDialogButton(x, IDC_EXT_CANCEL);
-        WaitUntil([&] { return !IsWindow(x); }, kWait);
+        WaitWithoutPumping([&] { return !IsWindow(x); }, kWait);
         ClickDialogButton(d, IDC_CONNECT_EXTENDED);
         x = WaitDialog(kExtendedTitle, d);
         if (!x) return CloseLeftovers();
@@ -393,7 +393,7 @@ TEST_F(ConnectDialog, CancelKeepsNothingOfTheExtendedSettings)
         SetDlgItemTextW(x, IDC_EXT_XONLIM, L"9");
         SetDlgItemTextW(x, IDC_EXT_INQUEUE, L"100");
         ClickDialogButton(x, IDC_EXT_APPLY);
-        WaitUntil([&] { return !IsWindow(x); }, kWait);
+        WaitWithoutPumping([&] { return !IsWindow(x); }, kWait);
         PostMessageW(d, WM_CLOSE, 0, 0);  // the close box cancels too
         Sleep(300);
         CloseLeftovers();

@@ -57,7 +57,7 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
     }
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+bool WaitWithoutPumping(const std::function<bool()>& condition, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     while (!condition()) {
@@ -98,7 +98,7 @@ HWND FindThreadDialog(DWORD threadId, const wchar_t* title, HWND except)
 HWND WaitForThreadDialog(DWORD threadId, const wchar_t* title, DWORD timeoutMs, HWND except)
 {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = FindThreadDialog(threadId, title, except)) != nullptr; }, timeoutMs);
+    WaitWithoutPumping([&] { return (found = FindThreadDialog(threadId, title, except)) != nullptr; }, timeoutMs);
     return found;
 }
 
