@@ -714,3 +714,12 @@ DWORD MakeMultiEditFormBlock(const MultiEditForm& form, std::vector<uint8_t>& by
     if (!BuildMultiEditFormBytes(form, bytes.data(), bytes.size())) bytes.clear();
     return 0;
 }
+
+DWORD SendMultiEditForm(HWND owner, const MultiEditForm& form, bool asynchronous)
+{
+    std::vector<uint8_t> bytes;
+    DWORD error = MakeMultiEditFormBlock(form, bytes);
+    if (!error && !bytes.empty()) error = SubmitSend(bytes.data(), static_cast<uint32_t>(bytes.size()), asynchronous);
+    if (error) ShowSystemError(owner, kAppTitle, error);
+    return error;
+}

@@ -149,3 +149,6 @@ bool BuildMultiEditFormBytes(const MultiEditForm& form, uint8_t* buffer, size_t 
 // The whole block to send: 0 with the bytes (none when there is nothing to
 // send), or ERROR_NOT_ENOUGH_MEMORY when the total cannot be allocated.
 DWORD MakeMultiEditFormBlock(const MultiEditForm& form, std::vector<uint8_t>& bytes);
+// Sends the form's bytes through the main window; nothing when there is
+// nothing to send. Errors are reported to `owner`; the result is 0 or the error.
+DWORD SendMultiEditForm(HWND owner, const MultiEditForm& form, bool asynchronous);

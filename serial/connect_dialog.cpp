@@ -277,7 +277,13 @@ void OnConnectCommand(HWND dialog, int id, int code)
     switch (id) {
     case IDC_CONNECT_PORT: if (code == CBN_SELCHANGE) OnPortChosen(dialog, *context); break;
     case IDC_CONNECT_EXTENDED: RunExtendedDialog(dialog, context->work); break;
-    case IDC_CONNECT_OK: ReadConnectControls(dialog, context->work); EndDialog(dialog, 1); break;
+    case IDC_CONNECT_OK: case IDOK:
+        // Enter must not confirm while no port has answered.
+        if (IsWindowEnabled(GetDlgItem(dialog, IDC_CONNECT_OK))) {
+            ReadConnectControls(dialog, context->work);
+            EndDialog(dialog, 1);
+        }
+        break;
     case IDC_CONNECT_CANCEL: case IDCANCEL: EndDialog(dialog, 0); break;
     default: break;
     }

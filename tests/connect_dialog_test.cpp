@@ -205,7 +205,7 @@ TEST_F(ConnectDialog, ChoosingAHeldPortShows2021AndGoesBack)
         if (box) {
             report = MessageBoxText(box);
             ClickDialogButton(box, IDOK);
-            WaitUntil([&] { return !IsWindow(box); }, kWait);
+            WaitWithoutPumping([&] { return !IsWindow(box); }, kWait);
         }
         after = ComboText(d, IDC_CONNECT_PORT);
         ClickDialogButton(d, IDC_CONNECT_OK);
@@ -319,7 +319,7 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
 {
     PortAccess ports{TwoPorts, FakeQuery};
     SetPortAccess(&ports);
-    std::wstring shown;
+    std::wstring shown, refused = L"?", limited;
     bool editEnabledBefore = true, editEnabledAfter = false;
     UserThread user([&] {
         HWND d = WaitDialog(kConnectTitle);
@@ -332,8 +332,12 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
         editEnabledAfter = Enabled(x, IDC_EXT_ERRORCHAR);
         HWND edit = GetDlgItem(x, IDC_EXT_ERRORCHAR);
         SetWindowTextW(edit, L"");
+        TypeText(edit, "xz-");
+        refused = WindowTextW(edit);
         TypeText(edit, "7e");
         shown = WindowTextW(edit);
+        TypeText(edit, "5");  // two characters at most
+        limited = WindowTextW(edit);
         SetDlgItemTextW(x, IDC_EXT_XONCHAR, L"");
         SetDlgItemTextW(x, IDC_EXT_XOFFLIM, L"1234");
         SetDlgItemTextW(x, IDC_EXT_READINTERVAL, L"4294967295");
@@ -341,7 +345,7 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
         SendMessageW(GetDlgItem(x, IDC_EXT_CTSFLOW), BM_CLICK, 0, 0);
         SaveWindowPng(x, BuildFolderFile("extended_dialog.png"));
         ClickDialogButton(x, IDC_EXT_APPLY);
-        WaitUntil([&] { return !IsWindow(x); }, kWait);
+        WaitWithoutPumping([&] { return !IsWindow(x); }, kWait);
         ClickDialogButton(d, IDC_CONNECT_OK);
         Sleep(300);
         CloseLeftovers();
@@ -350,7 +354,9 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
     user.join();
     EXPECT_FALSE(editEnabledBefore);
     EXPECT_TRUE(editEnabledAfter);
+    EXPECT_EQ(refused, L"") << "only hexadecimal digits are taken";
     EXPECT_EQ(shown, L"7E");
+    EXPECT_EQ(limited, L"7E");
     EXPECT_EQ(static_cast<BYTE>(record_.dcb.ErrorChar), 0x7E);
     EXPECT_TRUE(record_.dcb.fErrorChar);
     EXPECT_EQ(record_.dcb.XonChar, 0);
@@ -377,7 +383,7 @@ TEST_F(ConnectDialog, CancelKeepsNothingOfTheExtendedSettings)
         if (!x) return CloseLeftovers();
         SetDlgItemTextW(x, IDC_EXT_XONLIM, L"7");
         ClickDialogButton(x, IDC_EXT_CANCEL);
-        WaitUntil([&] { return !IsWindow(x); }, kWait);
+        WaitWithoutPumping([&] { return !IsWindow(x); }, kWait);
         ClickDialogButton(d, IDC_CONNECT_EXTENDED);
         x = WaitDialog(kExtendedTitle, d);
         if (!x) return CloseLeftovers();
@@ -387,7 +393,7 @@ TEST_F(ConnectDialog, CancelKeepsNothingOfTheExtendedSettings)
         SetDlgItemTextW(x, IDC_EXT_XONLIM, L"9");
         SetDlgItemTextW(x, IDC_EXT_INQUEUE, L"100");
         ClickDialogButton(x, IDC_EXT_APPLY);
-        WaitUntil([&] { return !IsWindow(x); }, kWait);
+        WaitWithoutPumping([&] { return !IsWindow(x); }, kWait);
         PostMessageW(d, WM_CLOSE, 0, 0);  // the close box cancels too
         Sleep(300);
         CloseLeftovers();

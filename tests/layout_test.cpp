@@ -92,30 +92,6 @@ TEST_F(Layout, MinimisedWindowKeepsItsLayoutAndRestoringLaysOutAgain)
     EXPECT_TRUE(EqualRect(&laidOut, &r));
 }
 
-TEST(LayoutSizing, EdgesStopAtTheMinimumSize)
-{
-    RECT w{100, 100, 900, 700};
-    RECT r = SizedWindowRect(w, HTLEFT, POINT{500, 0});
-    EXPECT_EQ(r.left, 900 - 640);
-    EXPECT_EQ(r.right, 900);
-    EXPECT_EQ(r.top, 100);
-    r = SizedWindowRect(w, HTLEFT, POINT{50, 400});
-    EXPECT_EQ(r.left, 50);
-    r = SizedWindowRect(w, HTBOTTOMRIGHT, POINT{200, 150});
-    EXPECT_EQ(Width(r), 640);
-    EXPECT_EQ(Height(r), 400);
-    EXPECT_EQ(r.left, 100);
-    EXPECT_EQ(r.top, 100);
-    r = SizedWindowRect(w, HTTOP, POINT{999, 650});
-    EXPECT_EQ(r.top, 300);
-    EXPECT_EQ(r.left, 100);
-    EXPECT_EQ(r.right, 900);
-    r = SizedWindowRect(w, HTTOPRIGHT, POINT{1200, 20});
-    EXPECT_EQ(r.right, 1200);
-    EXPECT_EQ(r.top, 20);
-    EXPECT_EQ(r.bottom, 700);
-}
-
 TEST_F(Layout, DraggingTheLeftBorderRightStopsAt640Wide)
 {
     SetWindowPos(main_, nullptr, 50, 50, 900, 600, SWP_NOZORDER);

@@ -6,6 +6,8 @@
 
 #include "resources/resource.h"
 #include "serial/modem_panel.h"
+#include "settings/settings_store.h"
+#include "tests/support/temp_files.h"
 #include "shell/app.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
@@ -99,14 +101,18 @@ TEST_F(Panel, StartsDisabledWithDarkLampsAndFillsTheParentsWidth)
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(panel_, IDC_PANEL_XONXOFF_GROUP)));
 }
 
-TEST_F(Panel, LampColoursFollowTheStateWord)
+TEST_F(Panel, XonXoffGroupIsShownWhenTheSettingsAskForIt)
 {
-    EXPECT_EQ(LampColour(LAMP_INPUT_ON), RGB(0, 0xFF, 0));
-    EXPECT_EQ(LampColour(LAMP_INPUT_OFF), RGB(0xFF, 0, 0));
-    EXPECT_EQ(LampColour(LAMP_HANDSHAKE), RGB(0, 0xFF, 0xFF));
-    EXPECT_EQ(LampColour(LAMP_OUTPUT_ON), RGB(0, 0, 0xFF));
-    EXPECT_EQ(LampColour(LAMP_OUTPUT_OFF), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(LampColour(0), GetSysColor(COLOR_BTNFACE));
+    TempFolder folder;
+    std::string ini = folder.Write("Vorlin2.ini", "[LINE]\r\nX=ENABLE\r\n");
+    SetIniFileForTesting(ini.c_str());
+    HWND panel = CreateModemPanel(main_);
+    SetIniFileForTesting(nullptr);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XON)));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XOFF)));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XONXOFF_GROUP)));
+    DestroyWindow(panel);
 }
 
 TEST_F(Panel, SetupWithSwitchableLinesRaisesThemAndClearsBreak)

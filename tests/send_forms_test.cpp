@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <commctrl.h>
+
+#include "resources/resource.h"
 #include "sending/send_forms.h"
+#include "shell/messages.h"
 #include "shell/shell.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
@@ -39,6 +43,22 @@ std::vector<std::pair<unsigned, int>> Numbers(const Parsed& p)
 }
 
 using Reports = std::vector<std::pair<unsigned, int>>;
+
+// Counts the write requests that reach the main window.
+int g_sendRequests = 0;
+WNDPROC g_mainProc = nullptr;
+LRESULT CALLBACK CountingMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_VORLIN_SEND) ++g_sendRequests;
+    return CallWindowProcA(g_mainProc, hwnd, msg, wParam, lParam);
+}
+
+std::string TrimmedText(const char* text)
+{
+    std::string s(text);
+    while (!s.empty() && strchr(" \t\r\n", s.back())) s.pop_back();
+    return s;
+}
 
 Bytes FieldBytes(uint32_t conversion, uint32_t length, const std::string& text)
 {
@@ -440,5 +460,63 @@ TEST(SendForms, ShippedSamplesParseWithoutAnyReport)
         EXPECT_TRUE(ReadButtonEntry(i, 0, entry)) << GetButtonFileName(i);
         EXPECT_FALSE(ButtonDataToBytes(entry.data).empty());
     }
+    SetDataDirectory("");
+}
+
+TEST(SendForms, SendingReportsAnUnallocatableFormAsError14AndSendsBuiltForms)
+{
+    HWND main = CreateTestMainWindow();  // reports go to its status bar
+    ASSERT_NE(main, nullptr);
+    g_mainProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingMainProc)));
+    g_sendRequests = 0;
+    auto form = std::make_unique<MultiEditForm>();
+    memset(form.get(), 0, sizeof *form);
+    form->owner = main;
+    form->fieldCount = 32;
+    for (FormField& f : form->fields) f.length = 0x08000000;
+    SendMessageA(GetDlgItem(main, IDC_STATUS_BAR), SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(""));
+    EXPECT_EQ(SendMultiEditForm(main, *form, true), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    char shown[512] = "", expected[512] = "";
+    SendMessageA(GetDlgItem(main, IDC_STATUS_BAR), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(shown));
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_NOT_ENOUGH_MEMORY,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), expected, sizeof expected, nullptr);
+    EXPECT_NE(shown[0], 0);
+    EXPECT_EQ(TrimmedText(shown), TrimmedText(expected));
+
+    // A form of zero bytes, or one whose controls were never built, sends
+    // nothing and reports nothing.
+    form->fieldCount = 1;
+    form->fields[0].length = 0;
+    SendMessageA(GetDlgItem(main, IDC_STATUS_BAR), SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(""));
+    EXPECT_EQ(SendMultiEditForm(main, *form, false), 0u);
+    form->fields[0].length = 4;
+    EXPECT_EQ(SendMultiEditForm(main, *form, false), 0u);
+    SendMessageA(GetDlgItem(main, IDC_STATUS_BAR), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(shown));
+    EXPECT_STREQ(shown, "");
+    EXPECT_EQ(g_sendRequests, 0);
+
+    // With its control built, the same form is handed to the main window.
+    HWND edit = CreateWindowExA(0, "EDIT", "AB", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr);
+    form->fields[0].conversion = CONVERT_HEX;
+    form->fields[0].inputWindow = edit;
+    EXPECT_EQ(SendMultiEditForm(main, *form, false), 0u);
+    EXPECT_EQ(g_sendRequests, 1);
+    DestroyWindow(edit);
+    DestroyTestMainWindow(main);
+}
+
+TEST(SendForms, AtMost256ButtonFilesAreListed)
+{
+    TempFolder folder;
+    for (int i = 0; i < 260; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "\\b%03d.txt", i);
+        ASSERT_TRUE(WriteTextFile(folder.Path() + name, "x,00\n"));
+    }
+    SetDataDirectory(folder.Path().c_str());
+    EXPECT_EQ(ListButtonFiles(), 256);
+    EXPECT_NE(GetButtonFileName(255), nullptr);
+    EXPECT_EQ(GetButtonFileName(256), nullptr);
     SetDataDirectory("");
 }

@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "logging/log_thread.h"
 #include "logging/traffic_record.h"
 #include "serial/device_calls.h"
 #include "serial/engine.h"
 #include "serial/port.h"
 #include "shell/messages.h"
 #include "tests/support/serial_bench.h"
+#include "tests/support/temp_files.h"
 
 namespace {
 
@@ -205,6 +207,40 @@ TEST_F(Engine, AShortWriteGivesTwoRecordsUnderOneNumber)
     EXPECT_EQ(main_.records[1].kind, RECORD_SEND_ERROR);
     EXPECT_EQ(main_.records[1].number, 1u);
     EXPECT_EQ(main_.records[1].bytes, "3456789");
+}
+
+TEST_F(Engine, TheLogFileGetsTheSameEventsUnderTheSameNumbers)
+{
+    TempFolder folder("engine-log");
+    std::string path = folder / "engine.log";
+    ASSERT_TRUE(StartLogThread(main_.Handle()));
+    ASSERT_TRUE(OpenLogFile(main_.Handle(), path.c_str()));
+    Open();
+    DeviceCalls calls = Win32DeviceCalls();
+    calls.writeFile = ShortWrite;
+    UseCalls(calls);
+    Start();
+    ASSERT_TRUE(Send("0123456789"));
+    EXPECT_EQ(peer_.Read(3, 3000), "012");
+    ASSERT_TRUE(peer_.Write("456"));
+    ASSERT_TRUE(AwaitRecords(3));
+    Stop();
+    StopLogThread();  // writes what it was sent, then closes the file
+
+    std::string log = ReadWholeFile(path);
+    // Header lines: number, kind name padded to 12 bytes, time, size.
+    size_t sent = log.find("00001 <送信>      ");
+    size_t unsent = log.find("00001 <送信エラー>");
+    size_t received = log.find("00001 <受信>      ");
+    ASSERT_NE(sent, std::string::npos) << log;
+    ASSERT_NE(unsent, std::string::npos) << log;
+    ASSERT_NE(received, std::string::npos) << log;
+    EXPECT_LT(sent, unsent);
+    EXPECT_NE(log.find("データサイズ = 3", sent), std::string::npos);
+    EXPECT_NE(log.find("データサイズ = 7", unsent), std::string::npos);
+    EXPECT_NE(log.find("30 31 32", sent), std::string::npos);
+    EXPECT_NE(log.find("33 34 35 36 37 38 39", unsent), std::string::npos);
+    EXPECT_NE(log.find("34 35 36", received), std::string::npos);
 }
 
 BOOL WINAPI InvalidHandleWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED)

