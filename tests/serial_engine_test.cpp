@@ -189,9 +189,10 @@ TEST(EngineRequests, SizeFollowsTheLayoutAndRefusesOverflow)
     EXPECT_FALSE(SendRequestSize(SIZE_MAX - 5, &size));
 }
 
-TEST(EngineRequests, SendWithoutAMainWindowFails)
+TEST(EngineRequests, SendsThatCannotBeMadeFail)
 {
     EXPECT_EQ(SubmitSend("x", 1, false), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(SubmitSend(nullptr, 5, true), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 // --- writes that a cable does not produce on demand ------------------------
