@@ -7,6 +7,14 @@
 // - A LogRecord posted with 0x8140 belongs to the log thread, which frees it
 //   written or not. The name copy sent with 0x8142 belongs to the log thread
 //   once it has answered 0; otherwise the sender keeps (and frees) it.
+// - g_openSerial counts OpenLogFile calls (user-interface thread only; the
+//   log thread reads it while that thread waits in its send).
+//
+// Why closes carry a serial: CloseLogFile posts, OpenLogFile sends, and a
+// thread serves sent messages before posted ones. A close still queued behind
+// records when the user opens a file again would otherwise close the new file
+// and leave logging off while the menus say it runs. So a posted close names
+// the opening it means, and the thread ignores it once a later file is open.
 #include "logging/log_thread.h"
 
 #include <atomic>
@@ -37,6 +45,7 @@ struct LogThreadState {
     char fileName[kPathSize] = {};
     LogSettings settings{};
     uint32_t rotationCounter = 1;
+    uint32_t fileSerial = 0;  // the OpenLogFile call that gave the current file
     bool windowGone = false;  // set by WM_DESTROY; later messages for it are not dispatched
     LogOutput output{WriteToLogFile, nullptr};
 };
@@ -45,6 +54,7 @@ HANDLE g_thread;
 DWORD g_threadId;
 std::atomic<HWND> g_logWindow{nullptr};
 std::atomic<bool> g_failWindowForTest{false};
+std::atomic<uint32_t> g_openSerial{0};
 
 void CloseCurrentFile(LogThreadState& state)
 {
@@ -70,10 +80,12 @@ void OnRecord(LogThreadState& state, LogRecord* record)
     CheckRotation(state);
 }
 
-LRESULT OnSetFile(LogThreadState& state, HANDLE file, char* name)
+LRESULT OnSetFile(LogThreadState& state, HANDLE file, LPARAM lParam)
 {
     if (file == INVALID_HANDLE_VALUE) {
-        CloseCurrentFile(state);
+        // lParam 0 closes whatever is open; a serial closes only that opening's file.
+        uint32_t serial = static_cast<uint32_t>(lParam);
+        if (serial == 0 || serial == state.fileSerial) CloseCurrentFile(state);
         return 0;
     }
     LARGE_INTEGER size;
@@ -81,9 +93,11 @@ LRESULT OnSetFile(LogThreadState& state, HANDLE file, char* name)
         DWORD error = GetLastError();
         return error ? error : ERROR_INVALID_HANDLE;  // the sender keeps the handle and the name
     }
+    char* name = reinterpret_cast<char*>(lParam);
     CloseCurrentFile(state);
     state.file = file;
     state.fileSize = static_cast<uint64_t>(size.QuadPart);
+    state.fileSerial = g_openSerial;
     if (name) {
         strncpy(state.fileName, name, sizeof state.fileName - 1);
         state.fileName[sizeof state.fileName - 1] = '\0';
@@ -110,7 +124,7 @@ LRESULT CALLBACK LogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         DestroyWindow(hwnd);
         return 0;
     case WM_LOG_SET_FILE:
-        return OnSetFile(*state, reinterpret_cast<HANDLE>(wParam), reinterpret_cast<char*>(lParam));
+        return OnSetFile(*state, reinterpret_cast<HANDLE>(wParam), lParam);
     case WM_LOG_FLUSH:
         if (state->file != INVALID_HANDLE_VALUE) FlushFileBuffers(state->file);
         return 0;
@@ -184,14 +198,9 @@ bool SendToLogWindow(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result
 void CreateMissingFolders(const char* fileName)
 {
     std::string path(fileName);
-    size_t start = 0;
-    if (path.size() >= 2 && path[1] == ':' && isalpha(static_cast<unsigned char>(path[0]))) {
-        size_t first = path.find('\\');
-        if (first == std::string::npos) return;
-        start = first + 1;
-    } else if (!path.empty() && path[0] == '\\') {
-        start = 1;
-    }
+    // "C:\..." skips its root backslash; "\..." its first character.
+    bool skipFirstBackslash = path.size() >= 2 && path[1] == ':' && isalpha(static_cast<unsigned char>(path[0]));
+    size_t start = (!path.empty() && path[0] == '\\') ? 1 : 0;
     for (size_t i = start; i < path.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(path[i]);
         // A trail byte 0x5C (as in ソ or 表) is no separator.
@@ -200,6 +209,10 @@ void CreateMissingFolders(const char* fileName)
             continue;
         }
         if (c != '\\') continue;
+        if (skipFirstBackslash) {
+            skipFirstBackslash = false;
+            continue;
+        }
         std::string folder = path.substr(0, i);
         DWORD attributes = GetFileAttributesA(folder.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -265,11 +278,15 @@ BOOL OpenLogFile(HWND owner, const char* fileName)
     if (file != INVALID_HANDLE_VALUE) {
         LARGE_INTEGER zero{};
         SetFilePointerEx(file, zero, nullptr, FILE_END);
+        // The serial the thread gives this file if it takes it; kept only then.
+        const uint32_t previousSerial = g_openSerial;
+        g_openSerial = previousSerial + 1 ? previousSerial + 1 : 1;  // 0 stays "any file"
         LRESULT result = -1;
         if (SendToLogWindow(WM_LOG_SET_FILE, reinterpret_cast<WPARAM>(file), reinterpret_cast<LPARAM>(nameCopy),
                             &result) &&
             result == 0)
             return TRUE;  // the thread owns the handle and the name now
+        g_openSerial = previousSerial;
     }
     ShowMessage(owner, kAppTitle, 2026, MB_OK, fileName ? fileName : "");
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
@@ -280,7 +297,9 @@ BOOL OpenLogFile(HWND owner, const char* fileName)
 void CloseLogFile()
 {
     HWND window = g_logWindow;
-    if (window) PostMessageA(window, WM_LOG_SET_FILE, reinterpret_cast<WPARAM>(INVALID_HANDLE_VALUE), 0);
+    if (window)
+        PostMessageA(window, WM_LOG_SET_FILE, reinterpret_cast<WPARAM>(INVALID_HANDLE_VALUE),
+                     static_cast<LPARAM>(g_openSerial.load()));
 }
 
 void FlushLogFile()

@@ -171,8 +171,9 @@ LogOutput::~LogOutput()
 
 DWORD WriteToLogFile(void* fileHandle, const void* data, DWORD size)
 {
+    // A failed write reports what it managed (usually 0); it is not reported further.
     DWORD written = 0;
-    if (!WriteFile(static_cast<HANDLE>(fileHandle), data, size, &written, nullptr)) return written;
+    WriteFile(static_cast<HANDLE>(fileHandle), data, size, &written, nullptr);
     return written;
 }
 

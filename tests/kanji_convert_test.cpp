@@ -345,36 +345,6 @@ TEST(Converters, NeverWritePastTheCapacity)
     EXPECT_GT(runs, 50000);
 }
 
-// The UTF-8 converter agrees with the system's UTF-8 decoding plus the table
-// on valid text of every BMP code point.
-TEST(Utf8ToSjis, AgreesWithSystemDecodingOnValidText)
-{
-    std::string text;
-    std::wstring wide;
-    for (unsigned cp = 1; cp < 0x10000; ++cp) {
-        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-        wide.push_back(static_cast<wchar_t>(cp));
-    }
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    text.resize(n);
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
-    Bytes expected;
-    for (wchar_t w : wide) {
-        uint16_t code = kUnicodeToSjis[w];
-        if (!code) {
-            expected.push_back(0x01);
-        } else if (code < 0x100) {
-            expected.push_back(static_cast<uint8_t>(code));
-        } else {
-            expected.push_back(static_cast<uint8_t>(code >> 8));
-            expected.push_back(static_cast<uint8_t>(code));
-        }
-    }
-    Bytes out(text.size() * 2);
-    out.resize(ConvertUtf8ToSjis(reinterpret_cast<const uint8_t*>(text.data()), text.size(), out.data(), out.size(), 0x01));
-    EXPECT_TRUE(out == expected);
-}
-
 // Everything the table maps (bar the departures) survives UTF-8 -> Shift_JIS -> system decoding.
 TEST(Utf8ToSjis, RoundTripsThroughTheSystemDecoding)
 {

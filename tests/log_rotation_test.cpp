@@ -51,8 +51,8 @@ TEST(LogRotation, LimitBelowTheMinimumCountsAsTheMinimum)
 
 TEST(LogRotation, CheckOnAHandle)
 {
-    TempFolder dir("rotation");
-    std::string name = dir / "r.log";
+    TempFolder dir;
+    std::string name = dir.File("r.log");
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -83,22 +83,22 @@ TEST(LogRotation, CheckOnAHandle)
 
     s.logType = LOGTYPE_AUTO;
     size = 70000;
-    WriteWholeFile(dir / "r_2.log", "exists");
+    WriteWholeFile(dir.File("r_2.log"), "exists");
     CheckLogRotation(&file, s, &size, name.c_str(), &counter);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(counter, 3u);
     EXPECT_EQ(size, 0u);
     EXPECT_TRUE(FileIsClosedByOthers(name));
     WriteFile(file, "new", 3, &n, nullptr);
-    EXPECT_EQ(ReadWholeFile(dir / "r_3.log"), "new");
-    EXPECT_EQ(ReadWholeFile(dir / "r_2.log"), "exists");
+    EXPECT_EQ(ReadWholeFile(dir.File("r_3.log")), "new");
+    EXPECT_EQ(ReadWholeFile(dir.File("r_2.log")), "exists");
     CloseHandle(file);
 
     // A file that cannot be made (its folder is gone) stops logging.
-    file = CreateFileA((dir / "r_3.log").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    file = CreateFileA((dir.File("r_3.log")).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     size = 70000;
-    std::string gone = dir / "missing\\r.log";
+    std::string gone = dir.File("missing\\r.log");
     CheckLogRotation(&file, s, &size, gone.c_str(), &counter);
     EXPECT_EQ(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(size, 0u);

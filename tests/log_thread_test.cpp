@@ -27,6 +27,12 @@ std::vector<std::string> g_reports;
 LRESULT CALLBACK StatusProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == SB_SETTEXTA && lParam) g_reports.emplace_back(reinterpret_cast<const char*>(lParam));
+    if (message == SB_SETTEXTW && lParam) {
+        char text[1024] = {};
+        WideCharToMultiByte(932, 0, reinterpret_cast<const wchar_t*>(lParam), -1, text, sizeof text - 1, nullptr,
+                            nullptr);
+        g_reports.emplace_back(text);
+    }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -154,19 +160,23 @@ TEST_F(LogThreadTest, MessageOnlyWindowAndSettings)
 
 TEST_F(LogThreadTest, RecordsAppendToTheOpenedFile)
 {
-    TempFolder dir("logthread");
-    std::string path = dir / "a.log";
+    TempFolder dir;
+    std::string path = dir.File("a.log");
     WriteWholeFile(path, "old\r\n");
     ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
     Post("AAA");
     Post("");  // no data lines, one empty line
     ASSERT_TRUE(WaitUntil([&] { return HasSize(path, 19); }));
     EXPECT_EQ(ReadWholeFile(path), "old\r\n41 41 41\r\n\r\n\r\n");
-    // A record that arrives with no file open is dropped.
+    // A record that arrives with no file open is dropped. (The stop waits
+    // for everything posted before it; an open would overtake the posts.)
     CloseLogFile();
-    ASSERT_TRUE(WaitUntil([&] { return FileIsClosedByOthers(path); }));
     Post("AAA");
     FlushLogFile();
+    StopLogThread();
+    EXPECT_EQ(ReadWholeFile(path).size(), 19u);
+    ASSERT_TRUE(StartLogThread(owner_));
+    Apply();
     ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
     Post("A");
     ASSERT_TRUE(WaitUntil([&] { return HasSize(path, 19 + 6); }));
@@ -176,7 +186,7 @@ TEST_F(LogThreadTest, RecordsAppendToTheOpenedFile)
 
 TEST_F(LogThreadTest, OpenCreatesMissingFoldersReadingTheNameAsShiftJis)
 {
-    TempFolder dir("logthread");
+    TempFolder dir;
     // ソ and 表 end in the byte 0x5C, which must not split the folder name.
     std::string path = dir.Path() + "\\ソ\\表\\x.log";
     ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
@@ -203,7 +213,7 @@ TEST_F(LogThreadTest, OpenCreatesMissingFoldersReadingTheNameAsShiftJis)
     CloseLogFile();
     ASSERT_TRUE(WaitUntil([&] { return FileIsClosedByOthers(path); }));
     // A path through an existing file cannot be made: 2026, nothing opened.
-    std::string blocked = dir / "plain";
+    std::string blocked = dir.File("plain");
     WriteWholeFile(blocked, "x");
     EXPECT_FALSE(OpenLogFile(owner_, (blocked + "\\sub\\y.log").c_str()));
     EXPECT_EQ(g_reports.size(), 1u);
@@ -211,8 +221,8 @@ TEST_F(LogThreadTest, OpenCreatesMissingFoldersReadingTheNameAsShiftJis)
 
 TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
 {
-    TempFolder dir("logthread");
-    std::string first = dir / "first.log";
+    TempFolder dir;
+    std::string first = dir.File("first.log");
     ASSERT_TRUE(OpenLogFile(owner_, first.c_str()));
     // An event handle has no size: the thread answers the error and keeps
     // its file; the handle and the name stay the sender's.
@@ -243,7 +253,7 @@ TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
     EXPECT_TRUE(WaitUntil([&] { return HasSize(first, 6 + 9); }));
 
     // A second file that answers: the first is closed only now.
-    std::string second = dir / "second.log";
+    std::string second = dir.File("second.log");
     EXPECT_FALSE(FileIsClosedByOthers(first));
     ASSERT_TRUE(OpenLogFile(owner_, second.c_str()));
     EXPECT_TRUE(FileIsClosedByOthers(first));
@@ -254,8 +264,8 @@ TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
 
 TEST_F(LogThreadTest, OpenAfterTheThreadEndedIsAFailure)
 {
-    TempFolder dir("logthread");
-    std::string path = dir / "late.log";
+    TempFolder dir;
+    std::string path = dir.File("late.log");
     StopLogThread();
     ASSERT_NE(GetLogWindow(), nullptr);  // the handle keeps its value, the window is gone
     EXPECT_FALSE(OpenLogFile(owner_, path.c_str()));
@@ -269,8 +279,8 @@ TEST_F(LogThreadTest, OpenAfterTheThreadEndedIsAFailure)
 
 TEST_F(LogThreadTest, ManyThreadsPostingLoseAndReorderNothing)
 {
-    TempFolder dir("logthread");
-    std::string path = dir / "many.log";
+    TempFolder dir;
+    std::string path = dir.File("many.log");
     settings_.header = 1;
     Apply();
     ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
@@ -316,8 +326,8 @@ TEST_F(LogThreadTest, ManyThreadsPostingLoseAndReorderNothing)
 
 TEST_F(LogThreadTest, AppendGrowsPastTheLimit)
 {
-    TempFolder dir("logthread");
-    std::string path = dir / "append.log";
+    TempFolder dir;
+    std::string path = dir.File("append.log");
     settings_.logType = LOGTYPE_APPEND;
     settings_.maxFileSize = 65536;
     Apply();
@@ -331,8 +341,8 @@ TEST_F(LogThreadTest, AppendGrowsPastTheLimit)
 
 TEST_F(LogThreadTest, CyclicRewindsAfterTheRecordThatCrossedTheLimit)
 {
-    TempFolder dir("logthread");
-    std::string path = dir / "cyclic.log";
+    TempFolder dir;
+    std::string path = dir.File("cyclic.log");
     settings_.logType = LOGTYPE_CYCLIC;
     settings_.maxFileSize = 1000;  // acts as 65536
     Apply();
@@ -368,8 +378,8 @@ TEST_F(LogThreadTest, CyclicRewindsAfterTheRecordThatCrossedTheLimit)
 
 TEST_F(LogThreadTest, SmallerLimitRotatesAtOnce)
 {
-    TempFolder dir("logthread");
-    std::string path = dir / "shrink.log";
+    TempFolder dir;
+    std::string path = dir.File("shrink.log");
     WriteWholeFile(path, std::string(100000, '.'));
     settings_.logType = LOGTYPE_CYCLIC;
     Apply();  // default limit 4 GB: no rewind yet
@@ -384,12 +394,12 @@ TEST_F(LogThreadTest, SmallerLimitRotatesAtOnce)
 
 TEST_F(LogThreadTest, AutoOpensNumberedFilesSkippingThoseThatExist)
 {
-    TempFolder dir("logthread");
-    CreateDirectoryA((dir / "d.x").c_str(), nullptr);
-    std::string path = dir / "d.x\\Vorlin2_COM1.log";
-    std::string second = dir / "d.x\\Vorlin2_COM1_2.log";
-    std::string third = dir / "d.x\\Vorlin2_COM1_3.log";
-    std::string fourth = dir / "d.x\\Vorlin2_COM1_4.log";
+    TempFolder dir;
+    CreateDirectoryA((dir.File("d.x")).c_str(), nullptr);
+    std::string path = dir.File("d.x\\Vorlin2_COM1.log");
+    std::string second = dir.File("d.x\\Vorlin2_COM1_2.log");
+    std::string third = dir.File("d.x\\Vorlin2_COM1_3.log");
+    std::string fourth = dir.File("d.x\\Vorlin2_COM1_4.log");
     WriteWholeFile(third, "keep");
     settings_.logType = LOGTYPE_AUTO;
     settings_.maxFileSize = 65536;
@@ -410,12 +420,12 @@ TEST_F(LogThreadTest, AutoOpensNumberedFilesSkippingThoseThatExist)
     // The limit is the same after a reopen, and the counter goes on from 4.
     ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
     Post("A");
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(dir / "d.x\\Vorlin2_COM1_5.log"); }));
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(dir.File("d.x\\Vorlin2_COM1_5.log")); }));
 }
 
 TEST_F(LogThreadTest, AutoStopsSilentlyWhenNoFileCanBeMade)
 {
-    TempFolder dir("logthread");
+    TempFolder dir;
     // A name so long that the rotated name does not fit in 260 bytes.
     std::string path = dir.Path() + "\\";
     path += std::string(254 - path.size(), 'n') + ".log";
@@ -435,15 +445,15 @@ TEST_F(LogThreadTest, AutoStopsSilentlyWhenNoFileCanBeMade)
     EXPECT_EQ(ReadWholeFile(path).size(), full);
     EXPECT_TRUE(g_reports.empty());
     // Opening a file again resumes logging.
-    ASSERT_TRUE(OpenLogFile(owner_, (dir / "again.log").c_str()));
+    ASSERT_TRUE(OpenLogFile(owner_, (dir.File("again.log")).c_str()));
     Post("A");
-    EXPECT_TRUE(WaitUntil([&] { return HasSize(dir / "again.log", HexOfA(1).size()); }));
+    EXPECT_TRUE(WaitUntil([&] { return HasSize(dir.File("again.log"), HexOfA(1).size()); }));
 }
 
 TEST_F(LogThreadTest, RecordMessageWithoutRecordStillChecksRotation)
 {
-    TempFolder dir("logthread");
-    std::string path = dir / "zero.log";
+    TempFolder dir;
+    std::string path = dir.File("zero.log");
     WriteWholeFile(path, std::string(70000, '.'));
     settings_.logType = LOGTYPE_CYCLIC;
     settings_.maxFileSize = 65536;
@@ -457,11 +467,41 @@ TEST_F(LogThreadTest, RecordMessageWithoutRecordStillChecksRotation)
 
 TEST_F(LogThreadTest, RecordsPostedBeforeStopAreWrittenAndTheFileClosed)
 {
-    TempFolder dir("logthread");
-    std::string path = dir / "stop.log";
+    TempFolder dir;
+    std::string path = dir.File("stop.log");
     ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
     for (int i = 0; i < 300; ++i) Post(std::string(100, 'A'));
     StopLogThread();
     EXPECT_TRUE(FileIsClosedByOthers(path));
     EXPECT_EQ(ReadWholeFile(path).size(), 300 * HexOfA(100).size());
+}
+
+TEST_F(LogThreadTest, QueuedCloseDoesNotCloseAFileOpenedAfterIt)
+{
+    TempFolder dir;
+    std::string first = dir.File("first.log");
+    std::string second = dir.File("second.log");
+    settings_.ascii = 1;
+    settings_.unicode = 1;  // slow lines keep the thread busy
+    Apply();
+    ASSERT_TRUE(OpenLogFile(owner_, first.c_str()));
+    for (int i = 0; i < 200; ++i) Post(std::string(4096, 'A'));
+    // Stop, then restart at once, while records are still queued: the open is
+    // served before the queued close.
+    CloseLogFile();
+    ASSERT_TRUE(OpenLogFile(owner_, second.c_str()));
+    Post("AB");
+    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(second).find("41 42\r\n") != std::string::npos; }, 20000));
+    // Whatever of the backlog went where, the file opened last is still open.
+    EXPECT_FALSE(FileIsClosedByOthers(second));
+    Post("C");
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(second).find("43\r\n") != std::string::npos; }));
+    // A close after it closes it.
+    CloseLogFile();
+    EXPECT_TRUE(WaitUntil([&] { return FileIsClosedByOthers(second); }));
+    // A failed open does not stop a later close from closing the file still open.
+    ASSERT_TRUE(OpenLogFile(owner_, first.c_str()));
+    EXPECT_FALSE(OpenLogFile(owner_, (dir.File("first.log") + "\\x\\y.log").c_str()));
+    CloseLogFile();
+    EXPECT_TRUE(WaitUntil([&] { return FileIsClosedByOthers(first); }));
 }

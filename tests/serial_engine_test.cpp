@@ -230,8 +230,8 @@ TEST_F(Engine, AShortWriteGivesTwoRecordsUnderOneNumber)
 
 TEST_F(Engine, TheLogFileGetsTheSameEventsUnderTheSameNumbers)
 {
-    TempFolder folder("engine-log");
-    std::string path = folder / "engine.log";
+    TempFolder folder;
+    std::string path = folder.File("engine.log");
     ASSERT_TRUE(StartLogThread(main_.Handle()));
     ASSERT_TRUE(OpenLogFile(main_.Handle(), path.c_str()));
     Open();

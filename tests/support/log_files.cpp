@@ -1,7 +1,5 @@
 #include "tests/support/log_files.h"
 
-#include <atomic>
-
 void WriteWholeFile(const std::string& path, const std::string& bytes)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

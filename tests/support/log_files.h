@@ -1,12 +1,12 @@
-// Helpers for tests that read what the log thread writes: a private
-// temporary folder, whole-file reads, and waiting with a deadline.
+// Helpers for tests that read what the log thread writes (with the
+// temporary folders of temp_files.h): writing a file whole, waiting with a
+// deadline, and telling whether someone still holds a file open.
 #pragma once
 #include <windows.h>
 
 #include <functional>
 #include <string>
 
-// TempFolder, RemoveTree, FileExists and ReadWholeFile live in temp_files.h.
 #include "tests/support/temp_files.h"
 
 void WriteWholeFile(const std::string& path, const std::string& bytes);
