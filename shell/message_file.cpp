@@ -30,7 +30,8 @@ const MessageInserts kMessageInserts[] = {
     {2012, 2013, "d"},
     {2014, 2014, "ds"}, // line number, the attribute's name
     {2015, 2015, "d"},
-    {2016, 2017, ""},   // send forms: file-level faults
+    {2016, 2016, ""},   // send forms: the file cannot be read
+    {2017, 2017, "dd"}, // send forms: line number, the most fields a form holds
     {2018, 2018, "d"},  // the smallest record count
     {2019, 2020, ""},
     {2021, 2021, "s"},  // port name

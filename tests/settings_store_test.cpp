@@ -18,15 +18,17 @@ protected:
         SetProgramFolderForTesting(nullptr);
     }
     // Writes the INI text (Shift_JIS bytes) and points the store at it.
+    // A new file each time, so no cached copy of an earlier one can answer.
     void UseIni(const std::string& text)
     {
-        path = folder.Write("test.ini", text);
+        path = folder.Write("test" + std::to_string(++files) + ".ini", text);
         SetIniFileForTesting(path.c_str());
     }
     std::string Written() const { return ReadWholeFile(path); }
 
     TempFolder folder;
     std::string path;
+    int files = 0;
 };
 
 // A record with guard bytes on both sides, to catch any write outside it.
@@ -526,7 +528,11 @@ TEST_F(SettingsStore, ShippedFileHoldsTheDefaults)
         LoadDeviceSettings("COM1", dcb[i]);
         SetIniFileForTesting(shipped.c_str());
     }
-    EXPECT_EQ(memcmp(&app[0], &app[1], sizeof app[0]), 0);
+    // The shipped file starts the toolbar with the built-in layout.
+    EXPECT_STREQ(app[1].toolbarLayout,
+                 "MENU.CONNECT,MENU.DISCONNECT,,MENU.CLEAR,,MENU.SENDDATA,,MENU.LOGCHANGE,MENU.LOG_STOP_RESTART,"
+                 "MENU.LOG_FLUSH,,MENU.SETTING,MENU.HELP_TOP,MENU.VERSION");
+    EXPECT_EQ(app[0].flags, app[1].flags);
     EXPECT_EQ(memcmp(&view[0], &view[1], sizeof view[0]), 0);
     EXPECT_EQ(memcmp(&dcb[0], &dcb[1], sizeof dcb[0]), 0);
     // The log folder is resolved by a search, so compare the rest.
@@ -537,4 +543,20 @@ TEST_F(SettingsStore, ShippedFileHoldsTheDefaults)
     char data[MAX_PATH];
     LoadDataDirectory(data, sizeof data);
     EXPECT_STREQ(data, "data");
+}
+
+TEST_F(SettingsStore, LogFolderIsResolvedBesideTheProgramFirst)
+{
+    // A folder beside this test program, where the search looks first.
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string beside = module;
+    beside.erase(beside.find_last_of('\\') + 1);
+    std::string name = "vorlin_logdir_" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA((beside + name).c_str(), nullptr));
+    UseIni("[LOG]\r\nDIRECTORY=" + name + "\r\n");
+    LogSettings log;
+    LoadLogSettings(log);
+    RemoveDirectoryA((beside + name).c_str());
+    EXPECT_STRCASEEQ(log.directory, (beside + name).c_str());
 }
