@@ -695,6 +695,7 @@ bool SendRequestSize(uint64_t count, size_t* size)
 
 DWORD SubmitSend(const void* bytes, uint32_t count, bool asynchronous)
 {
+    if (!bytes && count) return ERROR_INVALID_PARAMETER;
     size_t size;
     if (!SendRequestSize(count, &size)) return ERROR_OUTOFMEMORY;
     HANDLE done = nullptr;

@@ -43,7 +43,9 @@ BOOL ExecuteLineFunction(SerialEngine& engine, DWORD code);
 struct EscapeRequest;
 BOOL ExecuteIoControl(SerialEngine& engine, EscapeRequest* request);
 // Any thread: write bytes through the main window. 0 or a Win32 error
-// (ERROR_OUTOFMEMORY when the request cannot be made). A synchronous send
+// (ERROR_OUTOFMEMORY when the request cannot be made, ERROR_INVALID_PARAMETER
+// for count bytes at a null pointer, ERROR_INVALID_WINDOW_HANDLE before the
+// main window exists). A synchronous send
 // returns when the writer has finished with the request.
 DWORD SubmitSend(const void* bytes, uint32_t count, bool asynchronous);
 // The size of the request block for count bytes; false when it overflows.

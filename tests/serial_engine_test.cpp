@@ -134,13 +134,31 @@ TEST_F(Engine, WritesAndReadsAreNumberedFromOnePerStart)
     }
 }
 
-TEST_F(Engine, ReadsOfNothingMakeNoRecord)
+// The first reads end with nothing: some at once, some after pending.
+std::atomic<int> g_emptyReads{0};
+BOOL WINAPI EmptyReads(HANDLE port, LPVOID buffer, DWORD size, LPDWORD count, LPOVERLAPPED ov)
 {
-    // These timeouts make every read return at once, mostly with 0 bytes.
-    COMMTIMEOUTS immediate{MAXDWORD, 0, 0, 0, 100};
-    Open(&immediate);
+    int n = g_emptyReads++;
+    if (n >= 10) return ReadFile(port, buffer, size, count, ov);
+    *count = 0;
+    if (n < 5) return TRUE;
+    ov->Internal = 0;      // done, 0 bytes: what GetOverlappedResult reports
+    ov->InternalHigh = 0;
+    SetEvent(ov->hEvent);
+    SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+TEST_F(Engine, ReadsOfNothingMakeNoRecordAndTakeNoNumber)
+{
+    Open();
+    DeviceCalls calls = Win32DeviceCalls();
+    calls.readFile = EmptyReads;
+    UseCalls(calls);
+    g_emptyReads = 0;
     Start();
-    main_.PumpFor(500);
+    ASSERT_TRUE(main_.PumpUntil([&] { return g_emptyReads > 10; }, 3000));
+    main_.PumpFor(100);
     EXPECT_TRUE(main_.records.empty());
     ASSERT_TRUE(peer_.Write("q"));
     ASSERT_TRUE(AwaitRecords(1));
@@ -171,9 +189,10 @@ TEST(EngineRequests, SizeFollowsTheLayoutAndRefusesOverflow)
     EXPECT_FALSE(SendRequestSize(SIZE_MAX - 5, &size));
 }
 
-TEST(EngineRequests, SendWithoutAMainWindowFails)
+TEST(EngineRequests, SendsThatCannotBeMadeFail)
 {
     EXPECT_EQ(SubmitSend("x", 1, false), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(SubmitSend(nullptr, 5, true), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 // --- writes that a cable does not produce on demand ------------------------
@@ -211,8 +230,8 @@ TEST_F(Engine, AShortWriteGivesTwoRecordsUnderOneNumber)
 
 TEST_F(Engine, TheLogFileGetsTheSameEventsUnderTheSameNumbers)
 {
-    TempFolder folder("engine-log");
-    std::string path = folder / "engine.log";
+    TempFolder folder;
+    std::string path = folder.File("engine.log");
     ASSERT_TRUE(StartLogThread(main_.Handle()));
     ASSERT_TRUE(OpenLogFile(main_.Handle(), path.c_str()));
     Open();
@@ -274,6 +293,52 @@ TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
     EXPECT_LT(GetTickCount() - start, 1000u);
     main_.PumpFor(100);
     EXPECT_EQ(main_.records.size(), 1u);
+}
+
+// A write that never comes back (the writer will be ended from outside).
+HANDLE g_writeEntered = nullptr;
+BOOL WINAPI EndlessWrite(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)
+{
+    SetEvent(g_writeEntered);
+    Sleep(INFINITE);
+    return FALSE;
+}
+
+struct SyncSender {
+    std::atomic<bool> returned{false};
+};
+
+TEST_F(Engine, ASynchronousSenderStopsWaitingWhenTheWriterEnds)
+{
+    Open();
+    DeviceCalls calls = Win32DeviceCalls();
+    calls.writeFile = EndlessWrite;
+    UseCalls(calls);
+    g_writeEntered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Start();
+    ASSERT_TRUE(Send("stuck", true));
+    ASSERT_TRUE(main_.PumpUntil([] { return WaitForSingleObject(g_writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
+
+    // Another thread sends synchronously; its request queues behind the
+    // stuck write.
+    SyncSender sender;
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            SubmitSend("queued", 6, false);
+            static_cast<SyncSender*>(p)->returned = true;
+            return 0;
+        },
+        &sender, 0, nullptr);
+    main_.PumpFor(300);
+    ASSERT_FALSE(sender.returned);
+
+    // The writer ends without ever looking at its queue.
+    TerminateThread(engine_.thread[ENGINE_WRITER], 1);
+    EXPECT_TRUE(main_.PumpUntil([&] { return sender.returned.load(); }, 3000));
+    EXPECT_EQ(WaitForSingleObject(thread, 3000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    CloseHandle(g_writeEntered);
 }
 
 // --- pending writes on the cable -------------------------------------------

@@ -44,8 +44,10 @@ bool FarEnd::Open(const char* name)
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     dcb.fOutX = dcb.fInX = FALSE;
     dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = FALSE;
-    // Reads return at once with what is there; Read and Drain poll.
-    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
+    // Reads end after 20 ms with what has come; Read and Drain poll. (Wine
+    // keeps a read with the "return at once" timeouts pending until a byte
+    // comes.)
+    COMMTIMEOUTS timeouts{0, 0, 20, 0, 0};
     if (!SetCommState(port, &dcb) || !SetCommTimeouts(port, &timeouts)) {
         DWORD error = GetLastError();
         CloseHandle(port);
@@ -99,7 +101,6 @@ std::string FarEnd::Read(size_t count, DWORD timeoutMs)
             !(GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port_, ov, &n, 1000)))
             break;
         got.append(buffer, n);
-        if (n == 0) Sleep(5);
     }
     CloseHandle(ov.hEvent);
     return got;

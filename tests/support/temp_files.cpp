@@ -10,8 +10,6 @@ namespace {
 
 std::atomic<unsigned> g_folderCount;
 
-} // namespace
-
 void RemoveTree(const std::string& folder)
 {
     WIN32_FIND_DATAA found;
@@ -31,6 +29,8 @@ void RemoveTree(const std::string& folder)
     RemoveDirectoryA(folder.c_str());
 }
 
+} // namespace
+
 TempFolder::TempFolder()
 {
     char base[MAX_PATH];
@@ -41,17 +41,6 @@ TempFolder::TempFolder()
              GetTickCount());
     CreateDirectoryA(name, nullptr);
     path_ = name;
-}
-
-TempFolder::TempFolder(const char* tag)
-{
-    char base[MAX_PATH];
-    DWORD n = GetTempPathA(sizeof base, base);
-    if (n == 0 || n >= sizeof base) strcpy(base, ".\\");
-    path_ = std::string(base) + "vorlin-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(g_folderCount++);
-    RemoveTree(path_);
-    CreateDirectoryA(path_.c_str(), nullptr);
 }
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
@@ -73,8 +62,7 @@ std::string TempFolder::Write(std::string_view name, std::string_view bytes) con
 std::string ReadWholeFile(const std::string& path)
 {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING,
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     char chunk[4096];

@@ -7,8 +7,6 @@
 class TempFolder {
 public:
     TempFolder();
-    // A folder whose name carries `tag` (for finding it while debugging).
-    explicit TempFolder(const char* tag);
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -17,8 +15,6 @@ public:
     const std::string& Path() const { return path_; }
     // Full path of `name` inside the folder.
     std::string File(std::string_view name) const;
-    // Path() + "\\" + name
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
     // Writes `bytes` exactly as given; returns the full path.
     std::string Write(std::string_view name, std::string_view bytes) const;
 
@@ -26,9 +22,7 @@ private:
     std::string path_;
 };
 
-// Removes a folder and everything in it.
-void RemoveTree(const std::string& path);
-// The whole content of a file, shared with a writer ("" when it cannot be read).
+// The whole content of a file ("" when it cannot be read).
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 

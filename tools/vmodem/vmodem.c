@@ -184,7 +184,7 @@ static int scan_cables(dev_t rdev, struct cable_end *found)
     return ok;
 }
 
-/* The cable end of a descriptor, or NULL when it is none. */
+/* 1 with *out filled when the descriptor is one end of a cable, else 0. */
 static int lookup_end(int fd, struct cable_end *out)
 {
     struct stat st;
