@@ -150,6 +150,15 @@ std::wstring WindowTextW(HWND hwnd)
     return text;
 }
 
+std::string WideToUtf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
 bool SaveWindowBitmap(HWND hwnd, const std::string& path)
 {
     RECT r;

@@ -51,6 +51,8 @@ private:
 
 // Window text through the wide API (the program's texts are Japanese).
 std::wstring WindowTextW(HWND hwnd);
+// For messages of failed checks.
+std::string WideToUtf8(const std::wstring& text);
 // Saves the screen area of the window as a 24-bit .bmp file.
 bool SaveWindowBitmap(HWND hwnd, const std::string& path);
 
