@@ -472,7 +472,7 @@ TEST_F(LogViewTest, ScreenshotWithMixedKindsHexCharactersAndPictures)
     Apply(s);
     SizeView(740, 20);
     Add(RECORD_SEND, 12, std::string("AT+GMR\r\n", 8));
-    Add(RECORD_RECEIVE, 13, std::string("\x02OK 1.0\x03\r\nready\x1b[0m\x7f", 22));
+    Add(RECORD_RECEIVE, 13, std::string("\x02OK 1.0\x03\r\nready\x1b[0m\x7f", 20));
     Add(RECORD_SEND_ERROR, 14, std::string("\x00\x01\x02\x10\x11\x13 tail", 11));
     Add(RECORD_DISCARD, 15, std::string("discarded bytes", 15));
     Add(9, 16, std::string("\xff\xfe", 2));
