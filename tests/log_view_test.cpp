@@ -494,6 +494,43 @@ TEST_F(LogViewTest, ScreenshotWithMixedKindsHexCharactersAndPictures)
     EXPECT_GT(CountInRow(img, 0, Pixel(s.colourSend)), 100);
 }
 
+TEST_F(LogViewTest, StringUnicodeAndAlternateLayouts)
+{
+    ViewSettings s = Plain();
+    s.ascii = s.string = 1;
+    s.newline = NEWLINE_CRLF;
+    s.hexWrap = WrapSetting{1, 0};
+    s.asciiWrap = WrapSetting{0, 24};
+    Apply(s);
+    SizeView(740, 20);
+    const std::string text("first line\r\nsecond\x01line\r\n\x82\xa0\x82\xa2 kana and a long third line", 52);
+    Add(RECORD_RECEIVE, 1, text);
+    SCROLLINFO si = Scroll();
+    // Header, 3 hex lines of 24 bytes (auto: 740 wide), then "first line",
+    // "second.line", and the last 32 bytes wrapped at 24 columns.
+    EXPECT_EQ(si.nMax + 1, 1 + 3 + 2 + 2);
+
+    Image img = Print();
+    ASSERT_TRUE(WriteBmp("log_view_string.bmp", img));
+
+    s.unicode = 1;
+    Apply(s);
+    ClearLogView(view);
+    Add(RECORD_SEND, 2, std::string("A\0B\0\r\0\n\0B\x30\x44\x30\x01\0", 14));  // "AB", CRLF, "あい", SOH
+    EXPECT_EQ(Scroll().nMax + 1, 1 + 1 + 2);
+    img = Print();
+    ASSERT_TRUE(WriteBmp("log_view_unicode.bmp", img));
+
+    s.unicode = 0;
+    s.alternate = 1;
+    s.string = 0;
+    Apply(s);
+    ClearLogView(view);
+    Add(RECORD_DISCARD, 3, "alternate hex and characters, chunk by chunk");
+    img = Print();
+    ASSERT_TRUE(WriteBmp("log_view_alternate.bmp", img));
+}
+
 TEST_F(LogViewTest, SplashUntilTheFirstRecordAndClearEmptiesTheView)
 {
     Image splash = Print();
