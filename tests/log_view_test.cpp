@@ -278,6 +278,31 @@ TEST_F(LogViewTest, ScrollLockStopsARecordPartWayIntoAnEmptyView)
     EXPECT_GT(CountInRow(img, 0, Pixel(RGB(0, 0, 0xFF))), 20) << "header in the first row";
 }
 
+TEST_F(LogViewTest, ScrolledUpViewStaysOnItsLinesWhileTheOldestGo)
+{
+    ViewSettings s = Plain();
+    s.maxDataCount = 30;  // 90 lines
+    Apply(s);
+    AddMany(30);
+    Scroll();
+    SCROLLINFO set{sizeof(SCROLLINFO), SIF_POS, 0, 0, 0, 30, 0};
+    SetScrollInfo(view, SB_VERT, &set, FALSE);
+    SendMessageA(view, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 30), 0);
+    ASSERT_EQ(Scroll().nPos, 30);
+    Image shown = Print();
+    AddMany(5, 31);  // five oldest records (15 lines) go
+    SCROLLINFO si = Scroll();
+    EXPECT_EQ(si.nMax, 89);
+    EXPECT_EQ(si.nPos, 15) << "the same lines, now numbered 15 lower";
+    EXPECT_TRUE(Print() == shown);
+    // One line down draws the line that really follows.
+    Key(VK_DOWN);
+    Image stepped = Print();
+    SendMessageA(view, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);  // the bar says 16 now
+    EXPECT_EQ(Scroll().nPos, 16);
+    EXPECT_TRUE(Print() == stepped);
+}
+
 TEST_F(LogViewTest, KeysScrollOnlyAFullViewAndLineStepsDrawWhatAPageRedrawDraws)
 {
     Apply(Plain());
