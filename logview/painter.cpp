@@ -36,10 +36,6 @@ void DrawPicture(Painter& p, uint8_t byte, int x, int y)
     }
 }
 
-struct PendingPicture {
-    uint8_t byte;
-    int column;
-};
 
 // One text output for the whole line, then the pictures over their cells.
 void Emit(Painter& p, int y, int width, size_t count, const std::vector<PendingPicture>& pictures)
@@ -92,7 +88,8 @@ void DrawCells(Painter& p, const LineOptions& o, const uint8_t* bytes, uint32_t 
     const int pitch = (o.unicode ? 6 : 3) * p.charWidth;
     const size_t visible = std::min<size_t>(cells, static_cast<size_t>(width / std::max(pitch, 1)) + 1);
     Reserve(p, visible + 1);
-    std::vector<PendingPicture> pics;
+    std::vector<PendingPicture>& pics = p.pictureList;
+    pics.clear();
     for (size_t i = 0; i < visible; ++i) {
         uint32_t value = o.unicode ? static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)) : bytes[i];
         if (pictures && IsCtrl(o, value)) {
@@ -113,7 +110,8 @@ void DrawText(Painter& p, const LineOptions& o, const uint8_t* bytes, size_t uni
     const bool pictures = p.pictureWidth > 0;
     const int maxColumns = width / std::max(p.charWidth, 1) + 2;
     Reserve(p, units + 1);
-    std::vector<PendingPicture> pics;
+    std::vector<PendingPicture>& pics = p.pictureList;
+    pics.clear();
     size_t k = 0;
     int column = 0;
     for (size_t i = 0; i < units && column < maxColumns; ++i) {
@@ -132,7 +130,8 @@ void DrawText(Painter& p, const LineOptions& o, const uint8_t* bytes, size_t uni
             if (pictures && IsCtrl(o, b)) {
                 pics.push_back({b, column});
                 p.text[k] = L' ';
-            } else if (i + 1 < units && IsDBCSLeadByteEx(932, b)) {
+            } else if (i + 1 < units && IsDBCSLeadByteEx(932, b) && bytes[i + 1] >= 0x40 && bytes[i + 1] != 0x7F &&
+                       bytes[i + 1] <= 0xFC && !(pictures && IsCtrl(o, bytes[i + 1]))) {
                 wchar_t w = 0;
                 if (MultiByteToWideChar(932, 0, reinterpret_cast<const char*>(bytes + i), 2, &w, 1) == 1) {
                     p.text[k] = w;

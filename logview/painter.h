@@ -10,6 +10,12 @@
 #include "logview/line_rule.h"
 #include "settings/settings_types.h"
 
+// A control-code picture waiting to be drawn over its cell.
+struct PendingPicture {
+    uint8_t byte;
+    int column;
+};
+
 struct Painter {
     HFONT font = nullptr;
     int lineHeight = 1;
@@ -33,6 +39,7 @@ struct Painter {
     std::vector<uint8_t> unitColumns;  // per UTF-16 unit, 0xFF = not measured
     std::vector<wchar_t> text;     // one line's characters
     std::vector<int> advances;     // and their cell widths
+    std::vector<PendingPicture> pictureList;
 };
 
 // Bitmaps that live from start to end: the splash and the control-code

@@ -278,6 +278,31 @@ TEST_F(LogViewTest, ScrollLockStopsARecordPartWayIntoAnEmptyView)
     EXPECT_GT(CountInRow(img, 0, Pixel(RGB(0, 0, 0xFF))), 20) << "header in the first row";
 }
 
+TEST_F(LogViewTest, ScrolledUpViewStaysOnItsLinesWhileTheOldestGo)
+{
+    ViewSettings s = Plain();
+    s.maxDataCount = 30;  // 90 lines
+    Apply(s);
+    AddMany(30);
+    Scroll();
+    SCROLLINFO set{sizeof(SCROLLINFO), SIF_POS, 0, 0, 0, 30, 0};
+    SetScrollInfo(view, SB_VERT, &set, FALSE);
+    SendMessageA(view, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 30), 0);
+    ASSERT_EQ(Scroll().nPos, 30);
+    Image shown = Print();
+    AddMany(5, 31);  // five oldest records (15 lines) go
+    SCROLLINFO si = Scroll();
+    EXPECT_EQ(si.nMax, 89);
+    EXPECT_EQ(si.nPos, 15) << "the same lines, now numbered 15 lower";
+    EXPECT_TRUE(Print() == shown);
+    // One line down draws the line that really follows.
+    Key(VK_DOWN);
+    Image stepped = Print();
+    SendMessageA(view, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);  // the bar says 16 now
+    EXPECT_EQ(Scroll().nPos, 16);
+    EXPECT_TRUE(Print() == stepped);
+}
+
 TEST_F(LogViewTest, KeysScrollOnlyAFullViewAndLineStepsDrawWhatAPageRedrawDraws)
 {
     Apply(Plain());
@@ -472,7 +497,7 @@ TEST_F(LogViewTest, ScreenshotWithMixedKindsHexCharactersAndPictures)
     Apply(s);
     SizeView(740, 20);
     Add(RECORD_SEND, 12, std::string("AT+GMR\r\n", 8));
-    Add(RECORD_RECEIVE, 13, std::string("\x02OK 1.0\x03\r\nready\x1b[0m\x7f", 22));
+    Add(RECORD_RECEIVE, 13, std::string("\x02OK 1.0\x03\r\nready\x1b[0m\x7f", 20));
     Add(RECORD_SEND_ERROR, 14, std::string("\x00\x01\x02\x10\x11\x13 tail", 11));
     Add(RECORD_DISCARD, 15, std::string("discarded bytes", 15));
     Add(9, 16, std::string("\xff\xfe", 2));
@@ -492,6 +517,43 @@ TEST_F(LogViewTest, ScreenshotWithMixedKindsHexCharactersAndPictures)
     ASSERT_TRUE(WriteBmp("log_view_screenshot.bmp", shot));
     // The header row is written in the kind colour from the left edge on.
     EXPECT_GT(CountInRow(img, 0, Pixel(s.colourSend)), 100);
+}
+
+TEST_F(LogViewTest, StringUnicodeAndAlternateLayouts)
+{
+    ViewSettings s = Plain();
+    s.ascii = s.string = 1;
+    s.newline = NEWLINE_CRLF;
+    s.hexWrap = WrapSetting{1, 0};
+    s.asciiWrap = WrapSetting{0, 24};
+    Apply(s);
+    SizeView(740, 20);
+    const std::string text("first line\r\nsecond\x01line\r\n\x82\xa0\x82\xa2 kana and a long third line", 52);
+    Add(RECORD_RECEIVE, 1, text);
+    SCROLLINFO si = Scroll();
+    // Header, 3 hex lines of 24 bytes (auto: 740 wide), then "first line",
+    // "second.line", and the last 32 bytes wrapped at 24 columns.
+    EXPECT_EQ(si.nMax + 1, 1 + 3 + 2 + 2);
+
+    Image img = Print();
+    ASSERT_TRUE(WriteBmp("log_view_string.bmp", img));
+
+    s.unicode = 1;
+    Apply(s);
+    ClearLogView(view);
+    Add(RECORD_SEND, 2, std::string("A\0B\0\r\0\n\0B\x30\x44\x30\x01\0", 14));  // "AB", CRLF, "あい", SOH
+    EXPECT_EQ(Scroll().nMax + 1, 1 + 1 + 2);
+    img = Print();
+    ASSERT_TRUE(WriteBmp("log_view_unicode.bmp", img));
+
+    s.unicode = 0;
+    s.alternate = 1;
+    s.string = 0;
+    Apply(s);
+    ClearLogView(view);
+    Add(RECORD_DISCARD, 3, "alternate hex and characters, chunk by chunk");
+    img = Print();
+    ASSERT_TRUE(WriteBmp("log_view_alternate.bmp", img));
 }
 
 TEST_F(LogViewTest, SplashUntilTheFirstRecordAndClearEmptiesTheView)
