@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "logging/log_thread.h"
 #include "resources/resource.h"
@@ -16,10 +17,12 @@
 #include "serial/port.h"
 #include "serial/port_names.h"
 #include "settings/settings_store.h"
+#include "sending/send_forms.h"
 #include "shell/connection.h"
 #include "shell/message_catalogue.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
+#include "shell/ui_text.h"
 #include "tests/support/main_window_host.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
@@ -214,4 +217,103 @@ TEST(AutomaticLogName, NeedsTheLogThread)
     std::string path;
     EXPECT_FALSE(MakeAutomaticLogPath("COM1", path)) << "no log thread runs in this test";
     EXPECT_EQ(path, "Vorlin2_COM1.log");
+}
+
+namespace {
+
+// A toolbar child 996 with the buttons whose states follow the connection.
+HWND AddToolbar(HWND hwnd)
+{
+    HWND toolbar = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS, 0, 0, 0, 0,
+                                   hwnd, reinterpret_cast<HMENU>(IDC_TOOLBAR), GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    std::vector<TBBUTTON> buttons;
+    for (int id : {IDM_DISCONNECT, IDM_SEND_DATA, IDM_LOG_STOP, IDM_LOG_FLUSH})
+        buttons.push_back(TBBUTTON{I_IMAGENONE, id, 0, BTNS_BUTTON, {}, 0, 0});
+    for (int id = IDM_RESCAN_FORMS; id <= IDM_QUICK_SEND_LAST; ++id)
+        buttons.push_back(TBBUTTON{I_IMAGENONE, id, 0, BTNS_BUTTON, {}, 0, 0});
+    SendMessageA(toolbar, TB_ADDBUTTONSA, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+    return toolbar;
+}
+
+int EnabledQuickSendButtons(HWND toolbar)
+{
+    int n = 0;
+    for (int id = IDM_QUICK_SEND_FIRST; id <= IDM_QUICK_SEND_LAST; ++id)
+        if (SendMessageA(toolbar, TB_ISBUTTONENABLED, id, 0)) ++n;
+    return n;
+}
+
+std::string ButtonFile(int entries)
+{
+    std::string text = "# quick-send entries\r\n";
+    for (int i = 0; i < entries; ++i) text += "E" + std::to_string(i) + ",4" + std::to_string(i % 10) + "\r\n";
+    return text;
+}
+
+} // namespace
+
+TEST_F(ConnectionState, QuickSendButtonsFollowTheCurrentButtonFile)
+{
+    HWND toolbar = AddToolbar(hwnd_);
+    TempFolder many, few;
+    many.Write("many.txt", ButtonFile(25));
+    few.Write("few.txt", ButtonFile(3));
+
+    SetDataDirectory(many.Path().c_str());
+    ASSERT_EQ(Connect(), 0);
+    EXPECT_EQ(EnabledQuickSendButtons(toolbar), 18) << "25 entries enable all 18 buttons";
+    EXPECT_TRUE(SendMessageA(toolbar, TB_ISBUTTONENABLED, IDM_LOG_FLUSH, 0));
+    SendMessageA(hwnd_, WM_VORLIN_DISCONNECT, 0, 0);
+    EXPECT_EQ(EnabledQuickSendButtons(toolbar), 0);
+    EXPECT_FALSE(SendMessageA(toolbar, TB_ISBUTTONENABLED, IDM_DISCONNECT, 0));
+
+    SetDataDirectory(few.Path().c_str());
+    ASSERT_EQ(Connect(), 0);
+    EXPECT_EQ(EnabledQuickSendButtons(toolbar), 3);
+    EXPECT_TRUE(SendMessageA(toolbar, TB_ISBUTTONENABLED, IDM_QUICK_SEND_FIRST + 2, 0));
+    EXPECT_FALSE(SendMessageA(toolbar, TB_ISBUTTONENABLED, IDM_QUICK_SEND_FIRST + 3, 0));
+
+    // A missing entry is reported (2025); the toolbar's log button shows the state.
+    SendMessageA(hwnd_, WM_COMMAND, IDM_QUICK_SEND_FIRST + 5, 0);
+    char expected[512];
+    FormatCatalogueMessage(expected, sizeof expected, 2025);
+    EXPECT_EQ(StatusText(hwnd_), SjisToWide(expected));
+    SendMessageA(hwnd_, WM_COMMAND, IDM_LOG_STOP, 0);
+    EXPECT_TRUE(SendMessageA(toolbar, TB_ISBUTTONCHECKED, IDM_LOG_STOP, 0) ||
+                SendMessageA(toolbar, TB_ISBUTTONPRESSED, IDM_LOG_STOP, 0));
+
+    // A form choice counts only after the drop-down of the button-file button.
+    int current = GetCurrentButtonFile();
+    SendMessageA(hwnd_, WM_COMMAND, IDM_FORM_CHOICE_FIRST + 1, 0);
+    EXPECT_EQ(GetCurrentButtonFile(), current);
+    SetDataDirectory(nullptr);
+}
+
+TEST_F(ConnectionState, TooltipsNameTheButtonAndItsState)
+{
+    auto tip = [&](UINT id) -> std::string {
+        NMTTDISPINFOA info{};
+        info.hdr.hwndFrom = nullptr;
+        info.hdr.idFrom = id;
+        info.hdr.code = TTN_NEEDTEXTA;
+        SendMessageA(hwnd_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        return info.lpszText ? info.lpszText : "";
+    };
+    auto text = [](unsigned number) {
+        char buffer[256];
+        LookupMessage(number, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    EXPECT_EQ(tip(IDM_CONNECT), text(1));
+    EXPECT_EQ(tip(IDM_CLEAR), text(9));
+    EXPECT_EQ(tip(IDM_QUICK_SEND_FIRST), text(27));
+    EXPECT_EQ(tip(IDM_QUICK_SEND_LAST), text(44));
+    EXPECT_EQ(tip(12345), "") << "a button not in the table gets no text";
+    ASSERT_EQ(Connect(), 0);
+    EXPECT_EQ(tip(IDM_CONNECT), text(2));
+    EXPECT_EQ(tip(IDM_LOG_STOP), text(17));
+    SendMessageA(hwnd_, WM_COMMAND, IDM_LOG_STOP, 0);
+    EXPECT_EQ(tip(IDM_LOG_STOP), text(18));
+    EXPECT_NE(text(1), text(2));
 }
