@@ -1,6 +1,8 @@
 // The control-code dialog: hit test, status text, toggling, OK and Cancel.
 #include <gtest/gtest.h>
 
+#include "tests/support/ui_driver.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -53,42 +55,6 @@ HWND FindDialog()
     return FindWindowW(L"#32770", L"制御コードの定義");
 }
 
-// The dialog as the screen shows it, for a person to look at.
-void SaveScreenshot(HWND dialog, const char* path)
-{
-    UpdateWindow(dialog);
-    RECT r;
-    GetWindowRect(dialog, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetWindowDC(dialog);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    // GDI leaves stray alpha bytes; viewers would take them for transparency.
-    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) static_cast<uint32_t*>(bits)[i] &= 0xFFFFFF;
-    BITMAPFILEHEADER fh{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    fh.bfSize = fh.bfOffBits + w * h * 4;
-    if (FILE* f = fopen(path, "wb")) {
-        fwrite(&fh, sizeof fh, 1, f);
-        fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-        fwrite(bits, 4, static_cast<size_t>(w) * h, f);
-        fclose(f);
-    }
-    SelectObject(mem, old);
-    DeleteObject(dib);
-    DeleteDC(mem);
-    ReleaseDC(dialog, screen);
-}
-
 void CALLBACK Drive(HWND, UINT, UINT_PTR id, DWORD)
 {
     HWND dialog = FindDialog();
@@ -118,7 +84,7 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR id, DWORD)
     g_script.statusOverCr = SimpleText(bar);
     SendMessageW(dialog, WM_MOUSEMOVE, 0, Point(400, 400));
     g_script.statusOutside = SimpleText(bar);
-    if (g_script.ok) SaveScreenshot(dialog, "ctrl_code_dialog.bmp");
+    if (g_script.ok) SaveWindowPng(dialog, BuildFolderFile("ctrl_code_dialog.png"));
     PostMessageW(dialog, WM_COMMAND, g_script.ok ? IDOK : IDCANCEL, 0);
 }
 

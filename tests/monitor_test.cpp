@@ -7,70 +7,21 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/log_files.h"
 #include "tests/support/program_run.h"
+#include "tests/support/temp_files.h"
+#include "tests/support/ui_driver.h"
+#include "tests/support/serial_bench.h"
 
 using namespace std::chrono_literals;
 using testing_support::FindProcessWindow;
 using testing_support::ProgramRun;
-using testing_support::WaitFor;
 
 namespace {
 
 constexpr char kPort[] = "COM11";
-constexpr char kFarPort[] = "\\\\.\\COM12";
+constexpr char kFarPort[] = "COM12";
 const std::wstring kTitle = L"通信リソース制御ユーティリティー『Vorlin2』";
-
-// The far end of the cable, opened by the test itself.
-class FarEnd {
-public:
-    FarEnd()
-    {
-        port_ = CreateFileA(kFarPort, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (port_ == INVALID_HANDLE_VALUE) return;
-        DCB dcb{};
-        dcb.DCBlength = sizeof dcb;
-        GetCommState(port_, &dcb);
-        dcb.BaudRate = 9600;
-        dcb.ByteSize = 8;
-        dcb.Parity = NOPARITY;
-        dcb.StopBits = ONESTOPBIT;
-        dcb.fBinary = TRUE;
-        dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = FALSE;
-        dcb.fDtrControl = DTR_CONTROL_ENABLE;
-        dcb.fRtsControl = RTS_CONTROL_ENABLE;
-        dcb.fOutX = dcb.fInX = FALSE;
-        SetCommState(port_, &dcb);
-        COMMTIMEOUTS t{MAXDWORD, 0, 0, 0, 1000};
-        SetCommTimeouts(port_, &t);
-    }
-    ~FarEnd()
-    {
-        if (port_ != INVALID_HANDLE_VALUE) CloseHandle(port_);
-    }
-    bool Open() const { return port_ != INVALID_HANDLE_VALUE; }
-    bool Write(const std::string& bytes)
-    {
-        DWORD n = 0;
-        return WriteFile(port_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) && n == bytes.size();
-    }
-    // Reads until `want` bytes came or the deadline passed.
-    std::string Read(size_t want, std::chrono::milliseconds timeout)
-    {
-        std::string got;
-        WaitFor(
-            [&] {
-                char buf[256];
-                DWORD n = 0;
-                if (ReadFile(port_, buf, sizeof buf, &n, nullptr) && n) got.append(buf, n);
-                return got.size() >= want;
-            },
-            timeout);
-        return got;
-    }
-
-private:
-    HANDLE port_ = INVALID_HANDLE_VALUE;
-};
 
 std::string Sjis(const wchar_t* text)
 {
@@ -83,12 +34,10 @@ class Monitor : public testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = testing_support::MakeTempFolder("monitor");
-        ASSERT_FALSE(folder_.empty());
         ASSERT_TRUE(testing_support::InstallProgram(folder_));
         CreateDirectoryA((folder_ + "\\data").c_str(), nullptr);
         // A button file with two entries for the quick-send buttons.
-        testing_support::WriteTextFile(folder_ + "\\data\\test.txt", "PING,50494E470D0A\r\nTWO,414243\r\n");
+        WriteTextFile(folder_ + "\\data\\test.txt", "PING,50494E470D0A\r\nTWO,414243\r\n");
         ASSERT_TRUE(run_.Start(folder_));
         hwnd_ = run_.WaitForMainWindow();
         ASSERT_TRUE(hwnd_);
@@ -97,13 +46,13 @@ protected:
     HWND WaitForDialog(const wchar_t* title = nullptr)
     {
         HWND found = nullptr;
-        WaitFor(
+        WaitUntil(
             [&] {
                 // Visible: the dialog has finished its set-up.
                 found = FindProcessWindow(run_.ProcessId(), "#32770");
-                return found && IsWindowVisible(found) && (!title || testing_support::WindowTextW(found) == title);
+                return found && IsWindowVisible(found) && (!title || WindowTextW(found) == title);
             },
-            15s);
+            15000);
         return found;
     }
 
@@ -118,19 +67,20 @@ protected:
         ASSERT_NE(SendMessageA(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(port)), CB_ERR);
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1000, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
         SendMessageA(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 15s));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 15000));
     }
 
     std::string LogPath() const { return folder_ + "\\log\\Vorlin2_COM11.log"; }
 
-    bool LogContains(const std::string& piece, std::chrono::milliseconds timeout = 15s)
+    bool LogContains(const std::string& piece, DWORD timeout = 15000)
     {
-        return WaitFor([&] { return testing_support::ReadTextFile(LogPath()).find(piece) != std::string::npos; },
-                       timeout, 50ms);
+        return WaitUntil([&] { return ReadWholeFile(LogPath()).find(piece) != std::string::npos; },
+                         timeout);
     }
 
-    std::string folder_;
-    ProgramRun run_;
+    TempFolder temp_;
+    std::string folder_ = temp_.Path();
+    ProgramRun run_;  // after the folder: the program ends before its folder goes
     HWND hwnd_ = nullptr;
 };
 
@@ -139,11 +89,11 @@ protected:
 TEST_F(Monitor, ConnectWatchSendReconfigureAndDisconnect)
 {
     ASSERT_NO_FATAL_FAILURE(ConnectWithF5(kPort));
-    ASSERT_TRUE(WaitFor([&] { return testing_support::WindowTextW(hwnd_) == L"COM11 - " + kTitle; }, 15s))
+    ASSERT_TRUE(WaitUntil([&] { return WindowTextW(hwnd_) == L"COM11 - " + kTitle; }, 15000))
         << "title after connecting";
 
     FarEnd peer;
-    ASSERT_TRUE(peer.Open());
+    ASSERT_TRUE(peer.Open(kFarPort));
     ASSERT_TRUE(peer.Write("hello\r\n"));
     // The receive record in the log file: header, hex line, empty line.
     EXPECT_TRUE(LogContains("00001 " + Sjis(L"<受信>") + "      "));
@@ -152,7 +102,7 @@ TEST_F(Monitor, ConnectWatchSendReconfigureAndDisconnect)
     // Quick send of the first entry of the button file reaches the far end
     // and is logged as a send record.
     PostMessageA(hwnd_, WM_COMMAND, 42024, 0);
-    EXPECT_EQ(peer.Read(6, 10s), "PING\r\n");
+    EXPECT_EQ(peer.Read(6, 10000), "PING\r\n");
     EXPECT_TRUE(LogContains(Sjis(L"<送信>")));
     EXPECT_TRUE(LogContains("50 49 4e 47 0d 0a\r\n"));
 
@@ -161,7 +111,7 @@ TEST_F(Monitor, ConnectWatchSendReconfigureAndDisconnect)
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(peer.Write("QQQQ"));
     std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(testing_support::ReadTextFile(LogPath()).find("51 51 51 51"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(LogPath()).find("51 51 51 51"), std::string::npos);
     PostMessageA(hwnd_, WM_COMMAND, 40420, 0);
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(peer.Write("RRRR"));
@@ -172,23 +122,22 @@ TEST_F(Monitor, ConnectWatchSendReconfigureAndDisconnect)
     PostMessageA(hwnd_, WM_KEYDOWN, VK_F5, 0);
     HWND dialog = WaitForDialog();
     ASSERT_TRUE(dialog);
-    testing_support::SaveWindowBitmap(dialog, testing_support::ModuleFolder() + "\\reconfigure_dialog.bmp");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1000)))
-        << "the open port cannot be changed; dialog: " << testing_support::WideToUtf8(testing_support::WindowTextW(dialog));
+        << "the open port cannot be changed; dialog: " << testing_support::WideToUtf8(WindowTextW(dialog));
     SendMessageA(GetDlgItem(dialog, 1010), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 15s));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 15000));
     std::this_thread::sleep_for(500ms);
     ASSERT_TRUE(peer.Write("SS"));
-    EXPECT_TRUE(LogContains("00001 " + Sjis(L"<受信>") + "      ", 0s) &&
+    EXPECT_TRUE(LogContains("00001 " + Sjis(L"<受信>") + "      ", 0) &&
                 LogContains(Sjis(L"データサイズ = 2") + "\r\n53 53\r\n"));
-    std::string log = testing_support::ReadTextFile(LogPath());
+    std::string log = ReadWholeFile(LogPath());
     size_t last = log.rfind(Sjis(L"<受信>"));
     ASSERT_NE(last, std::string::npos);
     EXPECT_EQ(log.substr(last - 6, 6), "00001 ") << "numbers restart after a reconfiguration";
 
     // The disconnect command (Shift+F5; a posted key cannot carry the shift state).
     PostMessageA(hwnd_, WM_COMMAND, 40120, 0);
-    EXPECT_TRUE(WaitFor([&] { return testing_support::WindowTextW(hwnd_) == L"未接続 - " + kTitle; }, 15s));
+    EXPECT_TRUE(WaitUntil([&] { return WindowTextW(hwnd_) == L"未接続 - " + kTitle; }, 15000));
 
     PostMessageA(hwnd_, WM_CLOSE, 0, 0);
     EXPECT_TRUE(run_.WaitForExit(20s));
@@ -197,13 +146,13 @@ TEST_F(Monitor, ConnectWatchSendReconfigureAndDisconnect)
 TEST_F(Monitor, ClosingWhileConnectedAsksFirst)
 {
     ASSERT_NO_FATAL_FAILURE(ConnectWithF5(kPort));
-    ASSERT_TRUE(WaitFor([&] { return testing_support::WindowTextW(hwnd_) == L"COM11 - " + kTitle; }, 15s));
+    ASSERT_TRUE(WaitUntil([&] { return WindowTextW(hwnd_) == L"COM11 - " + kTitle; }, 15000));
 
     PostMessageA(hwnd_, WM_CLOSE, 0, 0);
     HWND box = WaitForDialog();
     ASSERT_TRUE(box) << "closing with an open port asks first";
     SendMessageA(box, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
     EXPECT_TRUE(run_.Running());
     EXPECT_TRUE(IsWindow(hwnd_));
 
@@ -229,10 +178,10 @@ TEST_F(Monitor, APortHeldByAnotherProgramIsReportedAndStaysClosed)
 
     // The system's error text in a box; the window stays unconnected.
     HWND box = nullptr;
-    WaitFor([&] { box = FindProcessWindow(run_.ProcessId(), "#32770"); return box && box != dialog; }, 15s);
+    WaitUntil([&] { box = FindProcessWindow(run_.ProcessId(), "#32770"); return box && box != dialog; }, 15000);
     ASSERT_TRUE(box && box != dialog);
     SendMessageA(box, WM_COMMAND, IDOK, 0);
     CloseHandle(held);
-    EXPECT_EQ(testing_support::WindowTextW(hwnd_), kTitle);
+    EXPECT_EQ(WindowTextW(hwnd_), kTitle);
     EXPECT_EQ(SendMessageA(hwnd_, 0x7442, 0, 0), 0);
 }

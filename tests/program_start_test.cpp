@@ -6,7 +6,10 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/support/log_files.h"
 #include "tests/support/program_run.h"
+#include "tests/support/temp_files.h"
+#include "tests/support/ui_driver.h"
 
 using namespace std::chrono_literals;
 using testing_support::FindProcessWindow;
@@ -16,20 +19,16 @@ namespace {
 
 class ProgramStart : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder_ = testing_support::MakeTempFolder("start");
-        ASSERT_FALSE(folder_.empty());
-        ASSERT_TRUE(testing_support::InstallProgram(folder_));
-    }
-    std::string folder_;
+    void SetUp() override { ASSERT_TRUE(testing_support::InstallProgram(folder_)); }
+    TempFolder temp_;
+    std::string folder_ = temp_.Path();
 };
 
 // A message box of the program (class #32770), waited for.
 HWND WaitForMessageBox(const ProgramRun& run)
 {
     HWND box = nullptr;
-    testing_support::WaitFor([&] { return (box = FindProcessWindow(run.ProcessId(), "#32770")) != nullptr; }, 10s);
+    WaitUntil([&] { return (box = FindProcessWindow(run.ProcessId(), "#32770")) != nullptr; }, 10000);
     return box;
 }
 
@@ -42,12 +41,12 @@ TEST_F(ProgramStart, RegistrationTokensEndWithoutAWindow)
         ProgramRun run;
         ASSERT_TRUE(run.Start(folder_, args));
         bool sawWindow = false;
-        bool ended = testing_support::WaitFor(
+        bool ended = WaitUntil(
             [&] {
                 sawWindow |= FindProcessWindow(run.ProcessId(), "VORLIN2_MAIN_WND_CLASS") != nullptr;
                 return !run.Running();
             },
-            20s, 5ms);
+            20000);
         ASSERT_TRUE(ended);
         DWORD code = 99;
         run.WaitForExit(0ms, &code);
@@ -62,9 +61,9 @@ TEST_F(ProgramStart, NormalStartShowsTheTitledWindowAndClosesCleanly)
     ASSERT_TRUE(run.Start(folder_, "/unknown-token"));
     HWND hwnd = run.WaitForMainWindow();
     ASSERT_TRUE(hwnd);
-    EXPECT_TRUE(testing_support::WaitFor([&] { return IsWindowVisible(hwnd) != FALSE; }, 10s));
-    EXPECT_EQ(testing_support::WindowTextW(hwnd), L"通信リソース制御ユーティリティー『Vorlin2』");
-    testing_support::SaveWindowBitmap(hwnd, testing_support::ModuleFolder() + "\\main_window.bmp");
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(hwnd) != FALSE; }, 10000));
+    EXPECT_EQ(WindowTextW(hwnd), L"通信リソース制御ユーティリティー『Vorlin2』");
+    SaveWindowPng(hwnd, BuildFolderFile("main_window.png"));
 
     // No port is open, so closing asks nothing; every thread ends with the process.
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
@@ -87,7 +86,7 @@ TEST_F(ProgramStart, StartedByAutomationTheWindowIsHiddenAndTheCloseBoxRefuses)
     HWND box = WaitForMessageBox(run);
     ASSERT_TRUE(box) << "the close box should report why it refuses";
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(testing_support::WaitFor([&] { return !IsWindow(box); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
     EXPECT_TRUE(IsWindow(hwnd));
     EXPECT_TRUE(run.Running());
 

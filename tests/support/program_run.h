@@ -4,25 +4,12 @@
 #include <windows.h>
 
 #include <chrono>
-#include <functional>
 #include <string>
 
 namespace testing_support {
 
-// Folder of the running test executable (no trailing backslash).
-std::string ModuleFolder();
-// build/bin, where the program and the files beside it are built.
-std::string ProgramBinFolder();
-// A new empty folder under the test's temporary folder.
-std::string MakeTempFolder(const char* tag);
 // Copies Vorlin2.exe and the files that sit beside it into `folder`.
 bool InstallProgram(const std::string& folder);
-bool WriteTextFile(const std::string& path, const std::string& bytes);
-std::string ReadTextFile(const std::string& path);
-
-// Polls `condition` until it holds or `timeout` passes.
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
-             std::chrono::milliseconds step = std::chrono::milliseconds(20));
 
 // Top-level windows of a process with the given class (first one).
 HWND FindProcessWindow(DWORD processId, const char* className);
@@ -49,11 +36,7 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
-// Window text through the wide API (the program's texts are Japanese).
-std::wstring WindowTextW(HWND hwnd);
 // For messages of failed checks.
 std::string WideToUtf8(const std::wstring& text);
-// Saves the screen area of the window as a 24-bit .bmp file.
-bool SaveWindowBitmap(HWND hwnd, const std::string& path);
 
 } // namespace testing_support
