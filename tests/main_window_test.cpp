@@ -121,27 +121,6 @@ TEST(MainWindow, ClassStylesAndChildren)
     EXPECT_TRUE(GetMenuState(GetMenu(hwnd), IDM_CUSTOMIZE_TOOLBAR, MF_BYCOMMAND) & MF_GRAYED);
 }
 
-TEST(MainWindow, ChildrenAreStackedPanelViewStatusBar)
-{
-    MainWindowHost host;
-    HWND hwnd = host.Window();
-    SetWindowPos(hwnd, nullptr, 0, 0, 800, 600, SWP_NOZORDER | SWP_NOMOVE);
-    RECT client, panel, view, status;
-    GetClientRect(hwnd, &client);
-    auto childRect = [&](int id, RECT& r) {
-        GetWindowRect(GetDlgItem(hwnd, id), &r);
-        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-    };
-    childRect(IDC_MODEM_PANEL, panel);
-    childRect(IDC_LOG_VIEW, view);
-    childRect(IDC_STATUS_BAR, status);
-    EXPECT_EQ(panel.top, 0);
-    EXPECT_EQ(view.top, panel.bottom);
-    EXPECT_EQ(view.bottom, status.top);
-    EXPECT_EQ(status.bottom, client.bottom);
-    EXPECT_EQ(view.right - view.left, client.right);
-}
-
 TEST(MainWindow, MenuTextsSeparatorsAndInitialStates)
 {
     MainWindowHost host;
