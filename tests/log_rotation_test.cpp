@@ -5,50 +5,44 @@
 #include "logging/log_rotation.h"
 #include "tests/support/log_files.h"
 
-namespace {
-
-std::string Rotated(const std::string& name, uint32_t number, size_t size = 260)
+TEST(LogRotation, RotatedNamesAreCutAtTheExtensionAndMustFit)
 {
-    char out[600];
-    if (!MakeRotatedLogName(name.c_str(), number, out, size)) return "<too long>";
-    return out;
+    const std::string n250(250, 'n');
+    struct Case {
+        std::string name;
+        uint32_t number;
+        size_t size;
+        std::string expected;  // "" when it does not fit
+    } cases[] = {
+        {"D:\\log\\Vorlin2_COM1.log", 2, 260, "D:\\log\\Vorlin2_COM1_2.log"},
+        {"D:\\log\\a.b.txt", 13, 260, "D:\\log\\a.b_13.log"},
+        {"D:\\log\\plain", 2, 260, "D:\\log\\plain_2.log"},
+        {"D:\\log.d\\plain", 3, 260, "D:\\log.d\\plain_3.log"},  // a dot in a folder name is no extension
+        {"name.log", 4294967295u, 260, "name_4294967295.log"},
+        // Read as Shift_JIS: the 0x5C inside ソ and 表 is no backslash.
+        {"D:\\log\\a.ソ", 2, 260, "D:\\log\\a_2.log"},
+        {"D:\\表.d\\ソ", 2, 260, "D:\\表.d\\ソ_2.log"},
+        {n250 + ".log", 1000, 260, n250 + "_1000.log"},  // 259 bytes and the zero
+        {n250 + ".log", 10000, 260, ""},
+        {"x.log", 2, 7, ""},
+        {"x.log", 2, 8, "x_2.log"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " " + std::to_string(c.number));
+        char out[600];
+        bool fits = MakeRotatedLogName(c.name.c_str(), c.number, out, c.size);
+        EXPECT_EQ(fits, !c.expected.empty());
+        if (fits) {
+            EXPECT_EQ(out, c.expected);
+        }
+    }
+    for (auto [configured, effective] : {std::pair<int64_t, uint64_t>{-5, 65536}, {0, 65536}, {65535, 65536},
+                                         {65537, 65537}, {0xFFFFFFFFLL, 0xFFFFFFFFu}})
+        EXPECT_EQ(EffectiveLogSizeLimit(configured), effective) << configured;
 }
 
-} // namespace
-
-TEST(LogRotation, RotatedNames)
-{
-    EXPECT_EQ(Rotated("D:\\log\\Vorlin2_COM1.log", 2), "D:\\log\\Vorlin2_COM1_2.log");
-    EXPECT_EQ(Rotated("D:\\log\\Vorlin2_COM1.log", 13), "D:\\log\\Vorlin2_COM1_13.log");
-    EXPECT_EQ(Rotated("D:\\log\\a.b.txt", 2), "D:\\log\\a.b_2.log");
-    EXPECT_EQ(Rotated("D:\\log\\plain", 2), "D:\\log\\plain_2.log");
-    // A dot in a folder name is no extension.
-    EXPECT_EQ(Rotated("D:\\log.d\\plain", 3), "D:\\log.d\\plain_3.log");
-    EXPECT_EQ(Rotated("name.log", 4294967295u), "name_4294967295.log");
-    // Read as Shift_JIS: the 0x5C inside ソ is no backslash, so the dot before it counts.
-    EXPECT_EQ(Rotated("D:\\log\\a.ソ", 2), "D:\\log\\a_2.log");
-    EXPECT_EQ(Rotated("D:\\表.d\\ソ", 2), "D:\\表.d\\ソ_2.log");
-}
-
-TEST(LogRotation, RotatedNameMustFit)
-{
-    std::string name(250, 'n');
-    EXPECT_EQ(Rotated(name + ".log", 2, 260), name + "_2.log");
-    EXPECT_EQ(Rotated(name + ".log", 1000, 260), name + "_1000.log");  // 259 bytes and the zero
-    EXPECT_EQ(Rotated(name + ".log", 10000, 260), "<too long>");
-    EXPECT_EQ(Rotated("x.log", 2, 7), "<too long>");
-    EXPECT_EQ(Rotated("x.log", 2, 8), "x_2.log");
-}
-
-TEST(LogRotation, LimitBelowTheMinimumCountsAsTheMinimum)
-{
-    EXPECT_EQ(EffectiveLogSizeLimit(-5), 65536u);
-    EXPECT_EQ(EffectiveLogSizeLimit(0), 65536u);
-    EXPECT_EQ(EffectiveLogSizeLimit(65535), 65536u);
-    EXPECT_EQ(EffectiveLogSizeLimit(65537), 65537u);
-    EXPECT_EQ(EffectiveLogSizeLimit(0xFFFFFFFFLL), 0xFFFFFFFFu);
-}
-
+// The log thread's tests follow each type through real records; these are
+// the edges: the exact limit, an unknown type, a failure without a file.
 TEST(LogRotation, CheckOnAHandle)
 {
     TempFolder dir;
@@ -58,51 +52,21 @@ TEST(LogRotation, CheckOnAHandle)
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     LogSettings s{};
     s.maxFileSize = 100;  // acts as 65536
-    uint64_t size = 65535;
     uint32_t counter = 1;
-    for (uint32_t type : {LOGTYPE_APPEND, LOGTYPE_CYCLIC, LOGTYPE_AUTO}) {
+    auto check = [&](uint32_t type, uint64_t size, const std::string& fileName) {
         s.logType = type;
-        CheckLogRotation(&file, s, &size, name.c_str(), &counter);
-        EXPECT_EQ(size, 65535u);
-    }
-    s.logType = LOGTYPE_APPEND;
-    size = 65536;
-    CheckLogRotation(&file, s, &size, name.c_str(), &counter);
-    EXPECT_EQ(size, 65536u);
-    s.logType = 7;  // unknown types grow like APPEND
-    CheckLogRotation(&file, s, &size, name.c_str(), &counter);
-    EXPECT_EQ(size, 65536u);
+        CheckLogRotation(&file, s, &size, fileName.c_str(), &counter);
+        return size;
+    };
+    for (uint32_t type : {LOGTYPE_APPEND, LOGTYPE_CYCLIC, LOGTYPE_AUTO}) EXPECT_EQ(check(type, 65535, name), 65535u);
+    EXPECT_EQ(check(7, 65536, name), 65536u);  // an unknown type grows like APPEND
+    EXPECT_EQ(check(LOGTYPE_CYCLIC, 65536, name), 0u);
 
-    DWORD n;
-    WriteFile(file, "0123456789", 10, &n, nullptr);
-    s.logType = LOGTYPE_CYCLIC;
-    CheckLogRotation(&file, s, &size, name.c_str(), &counter);
-    EXPECT_EQ(size, 0u);
-    WriteFile(file, "ab", 2, &n, nullptr);
-    EXPECT_EQ(ReadWholeFile(name), "ab23456789");
-
-    s.logType = LOGTYPE_AUTO;
-    size = 70000;
-    WriteWholeFile(dir.File("r_2.log"), "exists");
-    CheckLogRotation(&file, s, &size, name.c_str(), &counter);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(counter, 3u);
-    EXPECT_EQ(size, 0u);
-    EXPECT_TRUE(FileIsClosedByOthers(name));
-    WriteFile(file, "new", 3, &n, nullptr);
-    EXPECT_EQ(ReadWholeFile(dir.File("r_3.log")), "new");
-    EXPECT_EQ(ReadWholeFile(dir.File("r_2.log")), "exists");
-    CloseHandle(file);
-
-    // A file that cannot be made (its folder is gone) stops logging.
-    file = CreateFileA((dir.File("r_3.log")).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    size = 70000;
-    std::string gone = dir.File("missing\\r.log");
-    CheckLogRotation(&file, s, &size, gone.c_str(), &counter);
+    // A file that cannot be made (its folder is missing) stops logging; the old one is closed.
+    EXPECT_EQ(check(LOGTYPE_AUTO, 70000, dir.File("missing\\r.log")), 0u);
     EXPECT_EQ(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(size, 0u);
-    EXPECT_EQ(counter, 4u);
-    CheckLogRotation(&file, s, &size, gone.c_str(), &counter);  // no file: nothing happens
-    EXPECT_EQ(counter, 4u);
+    EXPECT_EQ(counter, 2u);
+    EXPECT_TRUE(FileIsClosedByOthers(name));
+    check(LOGTYPE_AUTO, 70000, dir.File("missing\\r.log"));  // no file: nothing happens
+    EXPECT_EQ(counter, 2u);
 }
