@@ -91,7 +91,6 @@ TEST(LineRule, LinesOfEachLayout)
         Lines out;
     } cases[] = {
         {"HX", 16, NEWLINE_NONE, std::string(16, 'a'), {"H", "X0-16"}},
-        {"HX", 16, NEWLINE_NONE, std::string(17, 'a'), {"H", "X0-16", "X16-17"}},
         {"HX", 16, NEWLINE_NONE, "", {"H"}},
         {"HX", 27, NEWLINE_NONE, std::string(64, 'a'), {"H", "X0-27", "X27-54", "X54-64"}},
         {"", 16, NEWLINE_NONE, "abc", {}},
@@ -100,7 +99,6 @@ TEST(LineRule, LinesOfEachLayout)
         {"HCA", 4, NEWLINE_NONE, az, {"H", "C0-4", "C4-8", "C8-10"}},  // alternate needs hex too
         {"HXCSA", 4, NEWLINE_NONE, az, {"H", "X0-4", "Aabcd", "X4-8", "Aefgh", "X8-10", "Aij"}},
         // String mode with each newline: a sequence at the end adds no empty line.
-        {"CS", 80, NEWLINE_CRLF, "AB\r\nXY", {"TAB", "TXY"}},
         {"CS", 80, NEWLINE_CRLF, "AB\r\n", {"TAB"}},
         {"CS", 80, NEWLINE_CRLF, "A\r\n\r\nB", {"TA", "T", "TB"}},
         {"CS", 80, NEWLINE_CRLF, "A\rB\nC", {"TA\rB\nC"}},
