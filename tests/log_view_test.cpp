@@ -193,7 +193,7 @@ protected:
 
 } // namespace
 
-TEST_F(LogViewTest, FollowsTheNewestScrollLockCountsButMovesNothingResizeKeepsItsPlace)
+TEST_F(LogViewTest, FollowsTheNewestAndOtherwiseKeepsItsPlace)
 {
     AddMany(50);
     SCROLLINFO si = Scroll();
@@ -224,29 +224,24 @@ TEST_F(LogViewTest, FollowsTheNewestScrollLockCountsButMovesNothingResizeKeepsIt
     Keys({VK_HOME, VK_DOWN, VK_DOWN});
     SizeView(700, 14);
     EXPECT_EQ(Scroll().nPos, 2) << "resized scrolled up: the top line stays";
-}
 
-TEST_F(LogViewTest, ScrolledUpViewStaysOnItsLinesWhileTheOldestGo)
-{
+    // Scrolled up while the oldest records go: the same lines stay in view.
     ViewSettings s = Settings();
-    s.maxDataCount = 30;  // 90 lines
+    s.maxDataCount = 62;  // full: each new record drops the oldest
     Apply(s);
-    AddMany(30);
-    Scroll();
     Thumb(30);
     ASSERT_EQ(Scroll().nPos, 30);
     Image shown = Print();
-    AddMany(5, 31);  // the five oldest records (15 lines) go
-    SCROLLINFO si = Scroll();
-    EXPECT_EQ(si.nMax, 89);
+    AddMany(5, 63);  // the five oldest (15 lines) go
+    si = Scroll();
+    EXPECT_EQ(si.nMax, 185);
     EXPECT_EQ(si.nPos, 15) << "the same lines, now numbered 15 lower";
     EXPECT_TRUE(Print() == shown);
-    // One line down draws the line that really follows, as a full redraw there does.
     Keys({VK_DOWN});
     EXPECT_EQ(Scroll().nPos, 16);
     Image stepped = Print();
     Thumb(16);
-    EXPECT_TRUE(Print() == stepped);
+    EXPECT_TRUE(Print() == stepped) << "a line step draws the line that really follows, as a redraw does";
 }
 
 TEST_F(LogViewTest, KeysAndWheelScrollOnlyAFullViewAndStepsDrawWhatARedrawDraws)
