@@ -1,4 +1,5 @@
-// The control-code dialog: hit test, status text, toggling, OK and Cancel.
+// Control-code sets: defaults, names, the grid's hit test, and the dialog's
+// status text, toggling, OK and Cancel.
 #include <gtest/gtest.h>
 
 #include "tests/support/ui_driver.h"
@@ -6,7 +7,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -15,30 +15,16 @@
 
 namespace {
 
-std::wstring Status(int byte)
-{
-    wchar_t buffer[128];
-    FormatCtrlCodeStatus(byte, buffer, 128);
-    return buffer;
-}
+// The middle of the grid cell of `byte`.
+LPARAM Cell(int byte) { return MAKELPARAM(29 + 19 * (byte % 16) + 9, 29 + 19 * (byte / 16) + 9); }
 
-LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
-// The middle of the cell of `byte`.
-LPARAM Cell(int byte) { return Point(29 + 19 * (byte % 16) + 9, 29 + 19 * (byte / 16) + 9); }
-
-struct Script {
-    bool ok = true;
-    std::wstring statusOverCr;
-    std::wstring statusOutside;
-    RECT client{};
-    RECT okRect{};
-    RECT cancelRect{};
-    int statusHeight = 0;
-    int okWidth = 0, okHeight = 0;
-    bool ran = false;
+// What the timer saw of the dialog while it ran.
+struct Seen {
+    bool ok = true, ran = false;
     int ticks = 0;
-};
-Script g_script;
+    std::wstring statusOverCr, statusOutside;
+    RECT client{}, okRect{}, cancelRect{}, statusRect{};
+} g_seen;
 
 // The text of a status bar in simple mode. Wine answers SB_GETTEXT for the
 // simple part only under index 0, Windows under SB_SIMPLEID: ask both.
@@ -50,55 +36,33 @@ std::wstring SimpleText(HWND bar)
     return text;
 }
 
-HWND FindDialog()
-{
-    return FindWindowW(L"#32770", L"制御コードの定義");
-}
-
 void CALLBACK Drive(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND dialog = FindDialog();
-    if (!dialog || g_script.ran || !IsWindowVisible(dialog)) return;
-    if (++g_script.ticks < 4) return;  // let the window reach the screen first
-    g_script.ran = true;
+    HWND dialog = FindWindowW(L"#32770", L"制御コードの定義");
+    // Let the window reach the screen first.
+    if (g_seen.ran || !dialog || !IsWindowVisible(dialog) || ++g_seen.ticks < 4) return;
+    g_seen.ran = true;
     KillTimer(nullptr, id);
-    GetClientRect(dialog, &g_script.client);
-    HWND ok = GetDlgItem(dialog, IDOK), cancel = GetDlgItem(dialog, IDCANCEL), bar = GetDlgItem(dialog, IDC_CTRL_STATUS);
-    GetWindowRect(ok, &g_script.okRect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&g_script.okRect), 2);
-    GetWindowRect(cancel, &g_script.cancelRect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&g_script.cancelRect), 2);
-    RECT b;
-    GetWindowRect(bar, &b);
-    g_script.statusHeight = b.bottom - b.top;
-
-    SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, Cell(0x41));  // toggled on
-    SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, Cell(0x0D));  // twice: restored
-    SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, Cell(0x0D));
-    SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, Point(15, 15));    // header bands
-    SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, Point(20, 100));
-    SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, Point(340, 100));  // right of the grid
-    SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, Cell(0xFF));       // toggled on
-
+    HWND bar = GetDlgItem(dialog, IDC_CTRL_STATUS);
+    GetClientRect(dialog, &g_seen.client);
+    g_seen.okRect = ChildRect(GetDlgItem(dialog, IDOK));
+    g_seen.cancelRect = ChildRect(GetDlgItem(dialog, IDCANCEL));
+    g_seen.statusRect = ChildRect(bar);
+    // 0x41 on, 0x0D twice (as before), the header bands and the right of the grid nothing, 0xFF on.
+    for (LPARAM at : {Cell(0x41), Cell(0x0D), Cell(0x0D), MAKELPARAM(15, 15), MAKELPARAM(20, 100), MAKELPARAM(340, 100),
+                      Cell(0xFF)})
+        SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, at);
     SendMessageW(dialog, WM_MOUSEMOVE, 0, Cell(0x0D));
-    g_script.statusOverCr = SimpleText(bar);
-    SendMessageW(dialog, WM_MOUSEMOVE, 0, Point(400, 400));
-    g_script.statusOutside = SimpleText(bar);
-    if (g_script.ok) SaveWindowPng(dialog, BuildFolderFile("ctrl_code_dialog.png"));
-    PostMessageW(dialog, WM_COMMAND, g_script.ok ? IDOK : IDCANCEL, 0);
-}
-
-int RunDialog(CtrlCodeSet& set, bool ok)
-{
-    g_script = Script{};
-    g_script.ok = ok;
-    SetTimer(nullptr, 0, 50, Drive);
-    return EditCtrlCodeSet(nullptr, set);
+    g_seen.statusOverCr = SimpleText(bar);
+    SendMessageW(dialog, WM_MOUSEMOVE, 0, MAKELPARAM(400, 400));
+    g_seen.statusOutside = SimpleText(bar);
+    if (g_seen.ok) SaveWindowPng(dialog, BuildFolderFile("ctrl_code_dialog.png"));
+    PostMessageW(dialog, WM_COMMAND, g_seen.ok ? IDOK : IDCANCEL, 0);
 }
 
 } // namespace
 
-TEST(CtrlCodes, DefaultsOfTheViewAndTheLog)
+TEST(CtrlCodes, DefaultsNamesAndGridCells)
 {
     CtrlCodeSet view, log;
     DefaultViewCtrlCodes(view);
@@ -107,67 +71,52 @@ TEST(CtrlCodes, DefaultsOfTheViewAndTheLog)
         EXPECT_EQ(view.code[b], (b <= 0x20 || b == 0x7F) ? 1 : 0) << b;
         EXPECT_EQ(log.code[b], (b < 0x20 || b == 0x7F) ? 1 : 0) << b;
     }
+
+    // Names from C0, the space and C1; none (the character itself); half-width katakana; the undefined.
+    struct { int byte; const wchar_t* status; } names[] = {
+        {0x0D, L"13(0D) CR (carriage return)"}, {0x20, L"32(20) SP (space)"},
+        {0x99, L"153(99) SGCI (single graphic character introducer)"},
+        {0x41, L"65(41) A"}, {0xB1, L"177(B1) \xFF71"}, {0xFF, L"255(FF) 未定義"},
+    };
+    wchar_t text[128];
+    for (const auto& n : names) {
+        FormatCtrlCodeStatus(n.byte, text, 128);
+        EXPECT_STREQ(text, n.status);
+    }
+    FormatCtrlCodeStatus(0x0D, text, 4);
+    EXPECT_EQ(wcslen(text), 3u) << "a short buffer is never overrun";
+
+    // Cells of 19 pixels from (29, 29); the header bands and beyond hit nothing.
+    struct { int x, y, byte; } hits[] = {
+        {29, 29, 0},   {47, 47, 0},   {48, 29, 1},    {29 + 19 * 13 + 5, 35, 13}, {332, 332, 255},
+        {20, 100, -1}, {100, 20, -1}, {333, 100, -1}, {100, 333, -1},             {-30, -30, -1},
+    };
+    for (const auto& h : hits) EXPECT_EQ(CtrlCodeGridHitTest(h.x, h.y), h.byte) << h.x << "," << h.y;
 }
 
-TEST(CtrlCodes, NamesAndStatusText)
+TEST(CtrlCodeDialog, OkCopiesTheToggledSetBackAndCancelLeavesItAlone)
 {
-    EXPECT_EQ(Status(0x0D), L"13(0D) CR (carriage return)");
-    EXPECT_EQ(Status(0x41), L"65(41) A") << "no name: the character itself";
-    EXPECT_EQ(Status(0x00), L"0(00) NUL (null)");
-    EXPECT_EQ(Status(0x20), L"32(20) SP (space)");
-    EXPECT_EQ(Status(0x7F), L"127(7F) DEL (delete)");
-    EXPECT_EQ(Status(0x99), L"153(99) SGCI (single graphic character introducer)");
-    EXPECT_EQ(Status(0xA0), L"160(A0) NBSP (non-breaking space)");
-    EXPECT_EQ(Status(0xB1), L"177(B1) \xFF71") << "half-width katakana";
-    EXPECT_EQ(Status(0xFF), L"255(FF) 未定義");
-    wchar_t tiny[4];
-    FormatCtrlCodeStatus(0x0D, tiny, 4);
-    EXPECT_EQ(wcslen(tiny), 3u) << "a short buffer is never overrun";
-}
-
-TEST(CtrlCodes, GridHitTest)
-{
-    EXPECT_EQ(CtrlCodeGridHitTest(29, 29), 0);
-    EXPECT_EQ(CtrlCodeGridHitTest(47, 47), 0);
-    EXPECT_EQ(CtrlCodeGridHitTest(48, 29), 1);
-    EXPECT_EQ(CtrlCodeGridHitTest(29 + 19 * 13 + 5, 35), 13);
-    EXPECT_EQ(CtrlCodeGridHitTest(332, 332), 255);
-    EXPECT_EQ(CtrlCodeGridHitTest(20, 100), -1) << "row header band";
-    EXPECT_EQ(CtrlCodeGridHitTest(100, 20), -1) << "column header band";
-    EXPECT_EQ(CtrlCodeGridHitTest(333, 100), -1);
-    EXPECT_EQ(CtrlCodeGridHitTest(100, 333), -1);
-    EXPECT_EQ(CtrlCodeGridHitTest(-30, -30), -1);
-}
-
-TEST(CtrlCodeDialog, TogglingAndOkCopiesTheWorkingSetBack)
-{
-    CtrlCodeSet set;
-    DefaultViewCtrlCodes(set);
-    CtrlCodeSet before = set;
-    EXPECT_EQ(RunDialog(set, true), 1);
-    ASSERT_TRUE(g_script.ran);
-    EXPECT_EQ(set.code[0x41], 1);
-    EXPECT_EQ(set.code[0xFF], 1);
-    EXPECT_EQ(set.code[0x0D], 1) << "clicked twice: as before";
-    set.code[0x41] = set.code[0xFF] = 0;
-    EXPECT_EQ(memcmp(&set, &before, sizeof set), 0) << "header bands and outside changed nothing";
-    EXPECT_EQ(g_script.statusOverCr, L"13(0D) CR (carriage return)");
-    EXPECT_EQ(g_script.statusOutside, L"");
+    for (bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        CtrlCodeSet set;
+        DefaultViewCtrlCodes(set);
+        CtrlCodeSet expected = set;
+        if (ok) expected.code[0x41] = expected.code[0xFF] = 1;
+        g_seen = Seen{};
+        g_seen.ok = ok;
+        SetTimer(nullptr, 0, 50, Drive);
+        EXPECT_EQ(EditCtrlCodeSet(nullptr, set), 1);
+        ASSERT_TRUE(g_seen.ran);
+        EXPECT_EQ(memcmp(&set, &expected, sizeof set), 0);
+        EXPECT_EQ(g_seen.statusOverCr, L"13(0D) CR (carriage return)");
+        EXPECT_EQ(g_seen.statusOutside, L"");
+    }
     // Geometry: the client is OK's width + 363 by the status bar + 343.
-    EXPECT_EQ(g_script.client.right, (g_script.okRect.right - g_script.okRect.left) + 363);
-    EXPECT_EQ(g_script.client.bottom, g_script.statusHeight + 343);
-    EXPECT_EQ(g_script.okRect.left, 353);
-    EXPECT_EQ(g_script.okRect.top, 10);
-    EXPECT_EQ(g_script.cancelRect.left, 353);
-    EXPECT_EQ(g_script.cancelRect.top, (g_script.okRect.bottom - g_script.okRect.top) + 20);
-}
-
-TEST(CtrlCodeDialog, CancelLeavesTheSetUntouched)
-{
-    CtrlCodeSet set;
-    DefaultLogCtrlCodes(set);
-    CtrlCodeSet before = set;
-    EXPECT_EQ(RunDialog(set, false), 1);
-    ASSERT_TRUE(g_script.ran);
-    EXPECT_EQ(memcmp(&set, &before, sizeof set), 0);
+    const RECT& okRect = g_seen.okRect;
+    EXPECT_EQ(g_seen.client.right, (okRect.right - okRect.left) + 363);
+    EXPECT_EQ(g_seen.client.bottom, (g_seen.statusRect.bottom - g_seen.statusRect.top) + 343);
+    EXPECT_EQ(okRect.left, 353);
+    EXPECT_EQ(okRect.top, 10);
+    EXPECT_EQ(g_seen.cancelRect.left, 353);
+    EXPECT_EQ(g_seen.cancelRect.top, (okRect.bottom - okRect.top) + 20);
 }

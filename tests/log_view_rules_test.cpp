@@ -17,247 +17,171 @@
 
 namespace {
 
-struct Options {
-    CtrlCodeSet ctrl;
-    std::vector<uint8_t> decode = std::vector<uint8_t>(10240);
-    LineOptions o;
-    Options()
-    {
-        DefaultViewCtrlCodes(ctrl);
-        o.ctrlCodes = &ctrl;
-        o.decodeBuffer = decode.data();
-        o.decodeSize = decode.size();
-    }
-};
+using Lines = std::vector<std::string>;
 
-// Data with the three zero bytes a record carries behind it.
-struct Data {
-    std::vector<uint8_t> bytes;
-    explicit Data(const std::string& s) : bytes(s.begin(), s.end()) { bytes.resize(s.size() + 3, 0); }
-    explicit Data(const std::u16string& s)
-    {
-        for (char16_t c : s) {
-            bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-            bytes.push_back(static_cast<uint8_t>(c >> 8));
-        }
-        size_t n = bytes.size();
-        bytes.resize(n + 3, 0);
-    }
-    uint32_t size() const { return static_cast<uint32_t>(bytes.size() - 3); }
-};
+CtrlCodeSet g_ctrl;
+std::vector<uint8_t> g_decode(10240);
 
-uint32_t Count(const LineOptions& o, const Data& d, uint32_t* state = nullptr)
+// Flags: H header, X hex, C characters, S string, A alternate, U unicode.
+// `wrap` is both the hex count and the column count.
+LineOptions Make(const char* flags, uint32_t wrap, uint32_t newline = NEWLINE_NONE)
 {
-    uint32_t local = 0;
-    return CountRecordLines(o, d.bytes.data(), d.size(), state ? state : &local);
+    DefaultViewCtrlCodes(g_ctrl);
+    auto on = [&](char f) { return strchr(flags, f) != nullptr; };
+    LineOptions o;
+    o.header = on('H'), o.hex = on('X'), o.ascii = on('C'), o.string = on('S'), o.alternate = on('A'), o.unicode = on('U');
+    o.hexPerLine = o.columnsPerLine = wrap;
+    o.newline = newline;
+    o.ctrlCodes = &g_ctrl;
+    o.decodeBuffer = g_decode.data();
+    o.decodeSize = g_decode.size();
+    return o;
 }
 
-// Every line of a record as kind and its text (text lines) or range.
-std::vector<std::string> Walk(const LineOptions& o, const Data& d, uint32_t state = 0)
+// A record's data carries three zero bytes behind it.
+std::vector<uint8_t> Padded(const std::string& s)
 {
-    std::vector<std::string> out;
-    RecordLineWalker w(o, d.bytes.data(), d.size(), state);
-    LineRef line;
-    while (w.Next(line)) {
-        switch (line.kind) {
+    std::vector<uint8_t> d(s.begin(), s.end());
+    d.resize(s.size() + 3, 0);
+    return d;
+}
+
+std::string Wide(std::u16string_view s)
+{
+    std::string out;
+    for (char16_t c : s) out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return out;
+}
+
+uint32_t Count(const LineOptions& o, const std::string& s, uint32_t* state)
+{
+    return CountRecordLines(o, Padded(s).data(), static_cast<uint32_t>(s.size()), state);
+}
+
+// Every line as its kind letter and its byte or unit range, or its text.
+Lines Walk(const LineOptions& o, const std::string& s, uint32_t state = 0)
+{
+    std::vector<uint8_t> d = Padded(s);
+    RecordLineWalker w(o, d.data(), static_cast<uint32_t>(s.size()), state);
+    auto range = [](const char* k, const LineRef& l) { return k + std::to_string(l.begin) + "-" + std::to_string(l.end); };
+    Lines out;
+    for (LineRef l; w.Next(l);) {
+        const char* text = reinterpret_cast<const char*>(w.Text().bytes);
+        switch (l.kind) {
         case LineKind::Header: out.push_back("H"); break;
-        case LineKind::Hex: out.push_back("X" + std::to_string(line.begin) + "-" + std::to_string(line.end)); break;
-        case LineKind::Chars: out.push_back("C" + std::to_string(line.begin) + "-" + std::to_string(line.end)); break;
-        case LineKind::Text: {
-            TextSpan t = w.Text();
-            if (o.unicode)
-                out.push_back("T" + std::to_string(line.begin) + "-" + std::to_string(line.end));
-            else
-                out.push_back("T" + std::string(reinterpret_cast<const char*>(t.bytes) + line.begin, line.end - line.begin));
-            break;
-        }
-        case LineKind::AltText: {
-            TextSpan t = w.Text();
-            out.push_back("A" + std::string(reinterpret_cast<const char*>(t.bytes), t.length));
-            break;
-        }
+        case LineKind::Hex: out.push_back(range("X", l)); break;
+        case LineKind::Chars: out.push_back(range("C", l)); break;
+        case LineKind::Text: out.push_back(o.unicode ? range("T", l) : "T" + std::string(text + l.begin, l.end - l.begin)); break;
+        case LineKind::AltText: out.push_back("A" + std::string(text, w.Text().length)); break;
         }
     }
     return out;
 }
 
-using Lines = std::vector<std::string>;
-
 } // namespace
 
-TEST(LineRule, HeaderAndHexLinesByChunk)
+TEST(LineRule, LinesOfEachLayout)
 {
-    Options t;
-    t.o.hexPerLine = 16;
-    EXPECT_EQ(Count(t.o, Data(std::string(16, 'a'))), 2u);
-    EXPECT_EQ(Count(t.o, Data(std::string(17, 'a'))), 3u);
-    EXPECT_EQ(Count(t.o, Data("")), 1u) << "an empty record takes only its header line";
-    t.o.hexPerLine = 27;
-    EXPECT_EQ(Count(t.o, Data(std::string(64, 'a'))), 4u);
-    EXPECT_EQ(Walk(t.o, Data(std::string(64, 'a'))), (Lines{"H", "X0-27", "X27-54", "X54-64"}));
-}
+    const std::string az("abcdefghij");
+    const std::string kana = Wide(u"\u3042\u3044A");  // two full-width units and one narrow
+    struct Case {
+        const char* flags;
+        uint32_t wrap, newline;
+        std::string in;
+        Lines out;
+    } cases[] = {
+        {"HX", 16, NEWLINE_NONE, std::string(16, 'a'), {"H", "X0-16"}},
+        {"HX", 16, NEWLINE_NONE, "", {"H"}},
+        {"HX", 27, NEWLINE_NONE, std::string(64, 'a'), {"H", "X0-27", "X27-54", "X54-64"}},
+        {"", 16, NEWLINE_NONE, "abc", {}},
+        {"HXC", 4, NEWLINE_NONE, az, {"H", "X0-4", "X4-8", "X8-10", "C0-4", "C4-8", "C8-10"}},
+        {"HXCA", 4, NEWLINE_NONE, az, {"H", "X0-4", "C0-4", "X4-8", "C4-8", "X8-10", "C8-10"}},
+        {"HCA", 4, NEWLINE_NONE, az, {"H", "C0-4", "C4-8", "C8-10"}},  // alternate needs hex too
+        {"HXCSA", 4, NEWLINE_NONE, az, {"H", "X0-4", "Aabcd", "X4-8", "Aefgh", "X8-10", "Aij"}},
+        // String mode with each newline: a sequence at the end adds no empty line.
+        {"CS", 80, NEWLINE_CRLF, "AB\r\n", {"TAB"}},
+        {"CS", 80, NEWLINE_CRLF, "A\r\n\r\nB", {"TA", "T", "TB"}},
+        {"CS", 80, NEWLINE_CRLF, "A\rB\nC", {"TA\rB\nC"}},
+        {"CS", 80, NEWLINE_CR, "A\rB\r\nC", {"TA", "TB", "T\nC"}},
+        {"CS", 80, NEWLINE_LF, "A\r\nB\n", {"TA\r", "TB"}},
+        {"CS", 80, NEWLINE_CRCRLF, "A\r\r\nB\r\nC\r\r", {"TA", "TB\r\nC\r\r"}},
+        {"CS", 80, NEWLINE_NONE, "A\r\nB", {"TA\r\nB"}},
+        {"CS", 80, NEWLINE_NONE, "", {}},
+        // The wrap by columns; at the edge the sequence wins.
+        {"CS", 3, NEWLINE_NONE, "ABCDEFG", {"TABC", "TDEF", "TG"}},
+        {"CS", 3, NEWLINE_CRLF, "ABC\r\nDEF\r\n", {"TABC", "TDEF"}},
+        // A count of 0 must not stall the wrap: the walker moves on by one.
+        {"CS", 0, NEWLINE_NONE, "abc", {"Ta", "Tb", "Tc"}},
+        {"XC", 0, NEWLINE_NONE, "abc", {"X0-1", "X1-2", "X2-3", "C0-1", "C1-2", "C2-3"}},
+        // Unicode: widths in columns, ranges in units; a full-width unit is
+        // still taken at the last column.
+        {"CSU", 4, NEWLINE_NONE, kana, {"T0-2", "T2-3"}},
+        {"CSU", 3, NEWLINE_NONE, kana, {"T0-2", "T2-3"}},
+        {"CSU", 1, NEWLINE_NONE, kana, {"T0-1", "T1-2", "T2-3"}},
+        {"CSU", 80, NEWLINE_CRLF, Wide(u"AB\r\nC"), {"T0-2", "T4-5"}},
+        {"CSU", 80, NEWLINE_CRLF, "abc", {"T0-2"}},  // an odd length reads as one more unit
+        {"XCU", 4, NEWLINE_NONE, Wide(u"abcde"), {"X0-4", "X4-8", "X8-10", "C0-4", "C4-8", "C8-10"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.flags) + " " + std::to_string(c.wrap) + " '" + c.in + "'");
+        LineOptions o = Make(c.flags, c.wrap, c.newline);
+        uint32_t state = 0;
+        EXPECT_EQ(Walk(o, c.in), c.out);
+        EXPECT_EQ(Count(o, c.in, &state), c.out.size());
+    }
 
-TEST(LineRule, NothingOnTakesNoLines)
-{
-    Options t;
-    t.o.header = t.o.hex = t.o.ascii = false;
-    EXPECT_EQ(Count(t.o, Data("abc")), 0u);
-    EXPECT_TRUE(Walk(t.o, Data("abc")).empty());
-}
-
-TEST(LineRule, CharacterLinesFollowTheHexLinesUnlessAlternate)
-{
-    Options t;
-    t.o.hexPerLine = 4;
-    t.o.ascii = true;
-    Data d("abcdefghij");
-    EXPECT_EQ(Walk(t.o, d), (Lines{"H", "X0-4", "X4-8", "X8-10", "C0-4", "C4-8", "C8-10"}));
-    t.o.alternate = true;
-    EXPECT_EQ(Walk(t.o, d), (Lines{"H", "X0-4", "C0-4", "X4-8", "C4-8", "X8-10", "C8-10"}));
-    EXPECT_EQ(Count(t.o, d), 7u);
-    // Alternate needs both parts: with hex off it is plain character lines.
-    t.o.hex = false;
-    EXPECT_EQ(Walk(t.o, d), (Lines{"H", "C0-4", "C4-8", "C8-10"}));
-    // Alternate in string mode: each chunk's text alone.
-    t.o.hex = true;
-    t.o.string = true;
-    EXPECT_EQ(Walk(t.o, d), (Lines{"H", "X0-4", "Aabcd", "X4-8", "Aefgh", "X8-10", "Aij"}));
-}
-
-TEST(LineRule, StringModeWithEachNewline)
-{
-    Options t;
-    t.o.header = t.o.hex = false;
-    t.o.ascii = t.o.string = true;
-    t.o.columnsPerLine = 80;
-    t.o.newline = NEWLINE_CRLF;
-    EXPECT_EQ(Walk(t.o, Data("AB\r\nXY")), (Lines{"TAB", "TXY"}));
-    EXPECT_EQ(Walk(t.o, Data("AB\r\n")), (Lines{"TAB"})) << "text ending with the sequence has no empty last line";
-    EXPECT_EQ(Walk(t.o, Data("A\r\n\r\nB")), (Lines{"TA", "T", "TB"})) << "a sequence in the middle gives an empty line";
-    EXPECT_EQ(Walk(t.o, Data("A\rB\nC")), (Lines{"TA\rB\nC"}));
-
-    t.o.newline = NEWLINE_CR;
-    EXPECT_EQ(Walk(t.o, Data("A\rB\r\nC")), (Lines{"TA", "TB", "T\nC"}));
-    t.o.newline = NEWLINE_LF;
-    EXPECT_EQ(Walk(t.o, Data("A\r\nB\n")), (Lines{"TA\r", "TB"}));
-    t.o.newline = NEWLINE_CRCRLF;
-    EXPECT_EQ(Walk(t.o, Data("A\r\r\nB\r\nC\r\r")), (Lines{"TA", "TB\r\nC\r\r"}));
-    t.o.newline = NEWLINE_NONE;
-    EXPECT_EQ(Walk(t.o, Data("A\r\nB")), (Lines{"TA\r\nB"}));
-    EXPECT_EQ(Count(t.o, Data("")), 0u);
-}
-
-TEST(LineRule, StringModeWrapsByColumnsAndTheSequenceWinsAtTheEdge)
-{
-    Options t;
-    t.o.header = t.o.hex = false;
-    t.o.ascii = t.o.string = true;
-    t.o.columnsPerLine = 3;
-    EXPECT_EQ(Walk(t.o, Data("ABCDEFG")), (Lines{"TABC", "TDEF", "TG"}));
-    t.o.newline = NEWLINE_CRLF;
-    EXPECT_EQ(Walk(t.o, Data("ABC\r\nDEF\r\n")), (Lines{"TABC", "TDEF"}));
-    // A count of 0 must not stall the wrap: the options make it 1, and the
-    // walker itself guards against 0 too.
+    // Widths come from the view when it gives them.
+    LineOptions o = Make("CSU", 10);
+    o.unitColumns = [](void*, uint16_t) -> uint32_t { return 5; };
+    uint32_t state = 0;
+    EXPECT_EQ(Count(o, Wide(u"abcde"), &state), 3u);
+    // The view's options never hold a count of 0.
     ViewSettings s{};
     s.ascii = s.string = 1;
     EXPECT_EQ(MakeLineOptions(s, 0, 0).hexPerLine, 1u);
     EXPECT_EQ(MakeLineOptions(s, 0, 0).columnsPerLine, 1u);
-    t.o.columnsPerLine = 0;
-    t.o.newline = NEWLINE_NONE;
-    EXPECT_EQ(Count(t.o, Data("abc")), 3u);
-    t.o.string = false;
-    t.o.hex = true;
-    t.o.hexPerLine = 0;
-    EXPECT_EQ(Count(t.o, Data("abc")), 6u);
-}
-
-TEST(LineRule, UnicodeWidthsAndUnits)
-{
-    Options t;
-    t.o.header = t.o.hex = false;
-    t.o.ascii = t.o.string = t.o.unicode = true;
-    t.o.columnsPerLine = 4;
-    Data d(u"\u3042\u3044A");  // two full-width and one narrow
-    EXPECT_EQ(Walk(t.o, d), (Lines{"T0-2", "T2-3"}));
-    t.o.columnsPerLine = 3;  // the second full-width unit is still taken at column 2
-    EXPECT_EQ(Walk(t.o, d), (Lines{"T0-2", "T2-3"}));
-    t.o.columnsPerLine = 1;
-    EXPECT_EQ(Count(t.o, d), 3u);
-    // Newlines are units too.
-    t.o.columnsPerLine = 80;
-    t.o.newline = NEWLINE_CRLF;
-    EXPECT_EQ(Walk(t.o, Data(u"AB\r\nC")), (Lines{"T0-2", "T4-5"}));
-    // An odd length reads as one more unit.
-    Data odd("abc");
-    EXPECT_EQ(Walk(t.o, odd), (Lines{"T0-2"}));
-    // Widths come from the view when it gives them.
-    t.o.unitColumns = [](void*, uint16_t) -> uint32_t { return 5; };
-    t.o.columnsPerLine = 10;
-    EXPECT_EQ(Count(t.o, Data(u"abcde")), 3u);
-    // String off: character lines follow the byte chunks.
-    t.o.string = false;
-    t.o.hex = true;
-    t.o.hexPerLine = 4;
-    EXPECT_EQ(Walk(t.o, Data(u"abcde")), (Lines{"X0-4", "X4-8", "X8-10", "C0-4", "C4-8", "C8-10"}));
 }
 
 TEST(LineRule, KanjiDecodingCarriesTheJisStateAcrossRecords)
 {
-    Options t;
-    t.o.header = t.o.hex = false;
-    t.o.ascii = t.o.string = true;
-    t.o.kanji = KANJI_JIS;
+    LineOptions o = Make("CS", 80);
+    o.kanji = KANJI_JIS;
     uint32_t state = 0;
-    // ESC $ B, then the pair for "あ": kanji mode stays on after the record.
-    Data first(std::string("\x1b$B$\"", 5));
-    EXPECT_EQ(Count(t.o, first, &state), 1u);
+    EXPECT_EQ(Count(o, "\x1b$B$\"", &state), 1u);  // ESC $ B, then "あ": kanji mode stays on
     EXPECT_EQ(state, 1u);
-    Data second(std::string("$\"", 2));
-    EXPECT_EQ(Walk(t.o, second, state), (Lines{"T\x82\xa0"})) << "the pair decodes in kanji mode";
-    EXPECT_EQ(Walk(t.o, second, 0), (Lines{"T$\""})) << "from state 0 it is two letters";
-    // EUC goes through the converter; SJIS is shown as it is.
-    t.o.kanji = KANJI_EUC;
-    EXPECT_EQ(Walk(t.o, Data("\xa4\xa2")), (Lines{"T\x82\xa0"}));
-    t.o.kanji = KANJI_SJIS;
-    EXPECT_EQ(Walk(t.o, Data("\xa4\xa2")), (Lines{"T\xa4\xa2"}));
-    // Without a decoding buffer the raw bytes are shown.
-    t.o.kanji = KANJI_EUC;
-    t.o.decodeBuffer = nullptr;
-    EXPECT_EQ(Walk(t.o, Data("\xa4\xa2")), (Lines{"T\xa4\xa2"}));
+    EXPECT_EQ(Walk(o, "$\"", state), (Lines{"T\x82\xa0"}));
+    EXPECT_EQ(Walk(o, "$\"", 0), (Lines{"T$\""}));
+    o.kanji = KANJI_EUC;
+    EXPECT_EQ(Walk(o, "\xa4\xa2"), (Lines{"T\x82\xa0"}));
+    o.kanji = KANJI_SJIS;
+    EXPECT_EQ(Walk(o, "\xa4\xa2"), (Lines{"T\xa4\xa2"}));
+    o.kanji = KANJI_EUC;
+    o.decodeBuffer = nullptr;  // no decoding buffer: the raw bytes
+    EXPECT_EQ(Walk(o, "\xa4\xa2"), (Lines{"T\xa4\xa2"}));
+    o.kanji = KANJI_UTF8;
+    o.decodeBuffer = g_decode.data();
+    o.decodeSize = 4;  // decoded text is cut at the buffer's size
+    EXPECT_EQ(Walk(o, "abcdefgh"), (Lines{"Tabcd"}));
 }
-
-TEST(LineRule, DecodedTextIsCutAtTheBufferSize)
-{
-    Options t;
-    t.o.header = t.o.hex = false;
-    t.o.ascii = t.o.string = true;
-    t.o.kanji = KANJI_UTF8;
-    t.o.decodeSize = 4;
-    EXPECT_EQ(Walk(t.o, Data("abcdefgh")), (Lines{"Tabcd"}));
-}
-
-// ---------------------------------------------------------------------------
 
 namespace {
 
-TrafficRecord* Rec(uint32_t number, uint32_t length = 4)
+void Insert(ViewStore& s, uint32_t number, uint32_t lines, uint8_t state = 0)
 {
-    std::vector<uint8_t> data(length, 0x41);
-    return MakeTrafficRecord(RECORD_RECEIVE, number, data.data(), length);
+    const uint8_t data[4] = {0x41, 0x41, 0x41, 0x41};
+    InsertRecord(s, MakeTrafficRecord(RECORD_RECEIVE, number, data, 4), lines, state);
 }
 
 std::vector<uint32_t> Numbers(const ViewStore& s)
 {
     std::vector<uint32_t> out;
-    for (uint32_t e = 0; e < s.count; ++e) out.push_back(StoreRecord(s, e)->number);
+    uint64_t lines = 0;
+    for (uint32_t e = 0; e < s.count; ++e) {
+        out.push_back(StoreRecord(s, e)->number);
+        lines += StoreLines(s, e);
+    }
+    EXPECT_EQ(lines, s.totalLines) << "the total is the sum of the line counts";
     return out;
-}
-
-uint64_t SumLines(const ViewStore& s)
-{
-    uint64_t sum = 0;
-    for (uint32_t e = 0; e < s.count; ++e) sum += StoreLines(s, e);
-    return sum;
 }
 
 int g_allocations = 0;
@@ -265,71 +189,52 @@ int g_failAt = -1;
 size_t g_failSizeAtLeast = SIZE_MAX;
 void* FailingAllocator(size_t count, size_t size)
 {
-    int n = g_allocations++;
-    if (n == g_failAt || count * size >= g_failSizeAtLeast) return nullptr;
+    if (g_allocations++ == g_failAt || count * size >= g_failSizeAtLeast) return nullptr;
     return calloc(count, size);
 }
 
-struct AllocatorReset {
-    ~AllocatorReset()
-    {
-        SetStoreAllocator(nullptr);
-        g_allocations = 0;
-        g_failAt = -1;
-        g_failSizeAtLeast = SIZE_MAX;
-    }
-};
-
 } // namespace
 
-TEST(ViewStore, FullStoreDropsExactlyTheOldest)
+TEST(ViewStore, FullOrShrunkStoreKeepsTheNewestAndFindsItsLines)
 {
     ViewStore s;
     ASSERT_EQ(RebuildStore(s, 3, 1024), 0u);
-    for (uint32_t n = 1; n <= 5; ++n) InsertRecord(s, Rec(n), n, 0);
-    EXPECT_EQ(s.count, 3u);
+    const uint32_t lines[] = {1, 2, 0, 4, 0};  // records without lines still take an entry
+    for (uint32_t n = 1; n <= 5; ++n) Insert(s, n, lines[n - 1], static_cast<uint8_t>(n & 1));
     EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{5, 4, 3}));
-    EXPECT_EQ(s.totalLines, 12u);
-    EXPECT_EQ(s.totalLines, SumLines(s));
+    EXPECT_EQ(s.totalLines, 4u);
     EXPECT_EQ(s.droppedLines, 3u) << "records 1 and 2 left with their lines";
-    FreeStore(s);
-}
 
-TEST(ViewStore, RecordsWithoutLinesStillTakeAnEntry)
-{
-    ViewStore s;
     ASSERT_EQ(RebuildStore(s, 2, 1024), 0u);
-    InsertRecord(s, Rec(1), 2, 0);
-    InsertRecord(s, Rec(2), 0, 0);
-    InsertRecord(s, Rec(3), 0, 0);
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{3, 2}));
-    EXPECT_EQ(s.totalLines, 0u);
-    FreeStore(s);
-}
-
-TEST(ViewStore, LowerCapacityKeepsTheNewestAndRaisingKeepsAll)
-{
-    ViewStore s;
-    ASSERT_EQ(RebuildStore(s, 10, 1024), 0u);
-    for (uint32_t n = 1; n <= 8; ++n) InsertRecord(s, Rec(n), 1, static_cast<uint8_t>(n & 1));
-    ASSERT_EQ(RebuildStore(s, 3, 1024), 0u);
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{8, 7, 6}));
-    EXPECT_EQ(s.totalLines, 3u);
-    EXPECT_EQ(s.startStates[StoreSlot(s, 1)], 1u) << "a record's start state moves with it";
+    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{5, 4}));
+    EXPECT_EQ(s.startStates[StoreSlot(s, 0)], 1u) << "a record's start state moves with it";
+    EXPECT_EQ(s.startStates[StoreSlot(s, 1)], 0u);
     ASSERT_EQ(RebuildStore(s, 100, 1024), 0u);
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{8, 7, 6}));
-    InsertRecord(s, Rec(9), 1, 0);
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{9, 8, 7, 6}));
+    Insert(s, 6, 1);
+    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{6, 5, 4}));
     EXPECT_EQ(s.capacity, 100u);
+
+    // Display lines, oldest first: record 4 has 4 lines, 5 none, 6 one.
+    struct { uint64_t line; uint32_t number, within; } cases[] = {{0, 4, 0}, {3, 4, 3}, {4, 6, 0}};
+    LinePlace p;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_TRUE(FindDisplayLine(s, c.line, p));
+        EXPECT_EQ(StoreRecord(s, p.entry)->number, c.number);
+        EXPECT_EQ(p.line, c.within);
+    }
+    EXPECT_FALSE(FindDisplayLine(s, 5, p));
+    ClearStore(s);
+    EXPECT_FALSE(FindDisplayLine(s, 0, p));
+    EXPECT_EQ(s.totalLines, 0u);
     FreeStore(s);
 }
 
 TEST(ViewStore, FailedRebuildKeepsSizesThatMatchWhatExists)
 {
-    AllocatorReset reset;
     ViewStore s;
     ASSERT_EQ(RebuildStore(s, 4, 2048), 0u);
-    for (uint32_t n = 1; n <= 4; ++n) InsertRecord(s, Rec(n), 1, 0);
+    for (uint32_t n = 1; n <= 4; ++n) Insert(s, n, 1);
     TrafficRecord** arrays = s.records;
 
     // The second array cannot be had: the old store stays whole.
@@ -340,7 +245,7 @@ TEST(ViewStore, FailedRebuildKeepsSizesThatMatchWhatExists)
     EXPECT_EQ(s.records, arrays);
     EXPECT_EQ(s.capacity, 4u) << "the capacity is that of the arrays that exist";
     EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{4, 3, 2, 1}));
-    for (uint32_t n = 5; n <= 20; ++n) InsertRecord(s, Rec(n), 1, 0);  // no add may overrun
+    for (uint32_t n = 5; n <= 20; ++n) Insert(s, n, 1);  // no add may overrun
     EXPECT_EQ(s.count, 4u);
 
     // The decoding buffer cannot be had: the old one stays with its size.
@@ -355,89 +260,40 @@ TEST(ViewStore, FailedRebuildKeepsSizesThatMatchWhatExists)
 
     // A size that overflows is refused before the allocator sees it.
     g_failSizeAtLeast = SIZE_MAX;
-    g_allocations = 0;
     EXPECT_NE(RebuildStore(s, 0xFFFFFFFFu, SIZE_MAX), 0u);
     EXPECT_EQ(s.decodeSize, 2048u);
+    SetStoreAllocator(nullptr);
     FreeStore(s);
 }
 
-TEST(ViewStore, FindingADisplayLine)
+TEST(Scrolling, WrapsWheelAndResize)
 {
-    ViewStore s;
-    ASSERT_EQ(RebuildStore(s, 8, 1024), 0u);
-    // Oldest first: 2 lines, none, 3 lines, 1 line.
-    InsertRecord(s, Rec(1), 2, 0);
-    InsertRecord(s, Rec(2), 0, 0);
-    InsertRecord(s, Rec(3), 3, 0);
-    InsertRecord(s, Rec(4), 1, 0);
-    struct { uint64_t line; uint32_t number; uint32_t within; } cases[] = {
-        {0, 1, 0}, {1, 1, 1}, {2, 3, 0}, {4, 3, 2}, {5, 4, 0},
-    };
-    for (const auto& c : cases) {
-        LinePlace p;
-        ASSERT_TRUE(FindDisplayLine(s, c.line, p)) << c.line;
-        EXPECT_EQ(StoreRecord(s, p.entry)->number, c.number) << c.line;
-        EXPECT_EQ(p.line, c.within) << c.line;
-    }
-    LinePlace p;
-    EXPECT_FALSE(FindDisplayLine(s, 6, p));
-    ClearStore(s);
-    EXPECT_FALSE(FindDisplayLine(s, 0, p));
-    EXPECT_EQ(s.totalLines, 0u);
-    FreeStore(s);
-}
-
-// ---------------------------------------------------------------------------
-
-TEST(Scrolling, PageAndAutomaticWraps)
-{
+    // The view's tests cover the common cases; these are the ends.
     EXPECT_EQ(AutoHexBytesPerLine(80 * 10, 10), 27u);
     EXPECT_EQ(AutoHexBytesPerLine(10, 10), 1u) << "one character: (1 + 1) / 3 is 0, 1 is used";
-    EXPECT_EQ(AutoHexBytesPerLine(0, 10), 1u);
     EXPECT_EQ(AutoColumnsPerLine(5, 10), 1u);
     EXPECT_EQ(AutoColumnsPerLine(805, 10), 80u);
-    EXPECT_EQ(LinesPerPage(210, 21), 10);
-    EXPECT_EQ(LinesPerPage(229, 21), 10);
     EXPECT_EQ(LinesPerPage(5, 21), 1);
-}
-
-TEST(Scrolling, EveryCommandAtTheEdges)
-{
-    const int64_t total = 100, page = 10, bottom = 90;
-    EXPECT_EQ(ScrollTarget(SB_LINEUP, 0, total, page, 0), -1);
-    EXPECT_EQ(ScrollTarget(SB_LINEUP, 5, total, page, 0), 4);
-    EXPECT_EQ(ScrollTarget(SB_LINEDOWN, bottom, total, page, 0), -1);
-    EXPECT_EQ(ScrollTarget(SB_LINEDOWN, 5, total, page, 0), 6);
-    EXPECT_EQ(ScrollTarget(SB_PAGEUP, 0, total, page, 0), -1);
-    EXPECT_EQ(ScrollTarget(SB_PAGEUP, 5, total, page, 0), 0);
-    EXPECT_EQ(ScrollTarget(SB_PAGEUP, 50, total, page, 0), 41);
-    EXPECT_EQ(ScrollTarget(SB_PAGEDOWN, bottom, total, page, 0), -1);
-    EXPECT_EQ(ScrollTarget(SB_PAGEDOWN, 85, total, page, 0), bottom);
-    EXPECT_EQ(ScrollTarget(SB_PAGEDOWN, 50, total, page, 0), 59);
-    EXPECT_EQ(ScrollTarget(SB_TOP, 50, total, page, 0), 0);
-    EXPECT_EQ(ScrollTarget(SB_BOTTOM, 50, total, page, 0), bottom);
-    EXPECT_EQ(ScrollTarget(SB_THUMBPOSITION, 0, 200000, page, 70000), 70000) << "positions past 65,535";
-    EXPECT_EQ(ScrollTarget(SB_THUMBTRACK, 0, total, page, 5000), bottom);
-    EXPECT_EQ(ScrollTarget(SB_ENDSCROLL, 50, total, page, 0), -1);
-    // Everything fits: nothing moves.
-    EXPECT_EQ(ScrollTarget(SB_LINEDOWN, 0, 5, page, 0), -1);
-    EXPECT_EQ(ScrollTarget(SB_PAGEDOWN, 0, 5, page, 0), -1);
-    // A one-line window still pages by one line.
-    EXPECT_EQ(ScrollTarget(SB_PAGEDOWN, 3, total, 1, 0), 4);
-}
-
-TEST(Scrolling, ResizeKeepsTheBottomOrTheTopLine)
-{
-    EXPECT_EQ(PositionAfterResize(true, 90, 100, 20), 80);
-    EXPECT_EQ(PositionAfterResize(false, 30, 100, 20), 30);
+    EXPECT_EQ(WheelSteps(-32768, 0xFFFFFFFFu), 273ull * 0xFFFFFFFFull) << "no 32-bit overflow";
     EXPECT_EQ(PositionAfterResize(false, 85, 100, 20), 80) << "past the last page: the bottom";
     EXPECT_EQ(PositionAfterResize(false, 3, 10, 20), 0);
 }
 
-TEST(Scrolling, WheelSteps)
+TEST(Scrolling, EveryCommandAtTheEdges)
 {
-    EXPECT_EQ(WheelSteps(240, 3), 6u);
-    EXPECT_EQ(WheelSteps(-360, 2), 6u);
-    EXPECT_EQ(WheelSteps(119, 3), 0u);
-    EXPECT_EQ(WheelSteps(-32768, 0xFFFFFFFFu), 273ull * 0xFFFFFFFFull);
+    // -1: nothing moves (no redraw). Total 100 lines, page 10 (bottom 90), unless the row says
+    // otherwise. The view's key and wheel test walks the ordinary moves.
+    struct { int code; int64_t position, total, page, track, target; } cases[] = {
+        {SB_LINEUP, 0, 100, 10, 0, -1},       {SB_LINEUP, 5, 100, 10, 0, 4},
+        {SB_LINEDOWN, 90, 100, 10, 0, -1},    {SB_PAGEUP, 0, 100, 10, 0, -1},
+        {SB_PAGEUP, 5, 100, 10, 0, 0},        {SB_PAGEDOWN, 90, 100, 10, 0, -1},
+        {SB_PAGEDOWN, 85, 100, 10, 0, 90},    {SB_THUMBTRACK, 0, 100, 10, 5000, 90},
+        {SB_ENDSCROLL, 50, 100, 10, 0, -1},
+        {SB_LINEDOWN, 0, 5, 10, 0, -1},       {SB_PAGEDOWN, 0, 5, 10, 0, -1},  // everything fits
+        {SB_PAGEDOWN, 3, 100, 1, 0, 4},       // a one-line window still pages by one line
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code << " at " << c.position);
+        EXPECT_EQ(ScrollTarget(c.code, c.position, c.total, c.page, c.track), c.target);
+    }
 }
