@@ -17,6 +17,7 @@
 #include "serial/port_names.h"
 #include "shell/message_catalogue.h"
 #include "shell/shell.h"
+#include "tests/support/serial_bench.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
@@ -26,22 +27,11 @@ const wchar_t kConnectTitle[] = L"デバイスの設定＆接続";
 const wchar_t kChangeTitle[] = L"デバイスの設定変更";
 const wchar_t kExtendedTitle[] = L"デバイスの拡張設定";
 
-std::wstring Wide(const char* text)
-{
-    wchar_t out[1024] = L"";
-    MultiByteToWideChar(932, 0, text, -1, out, 1024);
-    return out;
-}
-const std::wstring kBoxTitle = Wide(kAppTitle);
-
-// The text a report of `number` shows, formatted with one name.
-std::wstring ExpectedMessage(unsigned number, const char* name = nullptr)
-{
-    char format[512], text[512];
-    LookupMessage(number, format, sizeof format);
-    snprintf(text, sizeof text, format, name);
-    return Wide(text);
-}
+const std::wstring kBoxTitle = [] {
+    wchar_t out[256] = L"";
+    MultiByteToWideChar(932, 0, kAppTitle, -1, out, 256);
+    return std::wstring(out);
+}();
 
 size_t TwoPorts(std::vector<std::string>& list)
 {
@@ -67,12 +57,6 @@ BOOL NobodyAnswers(const char*, COMMPROP*)
     return FALSE;
 }
 
-HANDLE HoldPort(const char* name)
-{
-    const std::string path = std::string("\\\\.\\") + name;
-    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-}
-
 std::wstring ComboText(HWND dialog, int id)
 {
     wchar_t text[260] = L"";
@@ -93,7 +77,7 @@ class ConnectDialog : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // The message file beside the test program, read as the program reads its own.
+        // The reports' texts, in a message file beside the test program.
         char exe[MAX_PATH];
         GetModuleFileNameA(nullptr, exe, sizeof exe);
         std::string msg(exe);
@@ -110,10 +94,6 @@ protected:
         ASSERT_NE(main_, nullptr);
         thread_ = GetCurrentThreadId();
         g_fakeProps = FullProps();
-        memset(&record_, 0, sizeof record_);
-        record_.dcb.DCBlength = sizeof(DCB);
-        record_.dcb.BaudRate = 9600;
-        record_.dcb.ByteSize = 8;
     }
     void TearDown() override { DestroyTestMainWindow(main_); }
     HWND WaitDialog(const wchar_t* title, HWND except = nullptr)
@@ -166,13 +146,13 @@ protected:
 
     HWND main_ = nullptr;
     DWORD thread_ = 0;
-    DeviceSettings record_;
+    DeviceSettings record_ = TestPortSettings("");
 };
 
 TEST_F(ConnectDialog, FirstFreePortIsChosenWhenAnotherIsHeld)
 {
-    HANDLE held = HoldPort("COM10");
-    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "COM10 must exist for this test";
+    FarEnd held;  // holds the port
+    ASSERT_TRUE(held.Open("COM10")) << GetLastError();
     EXPECT_EQ(Run({TwoPorts, QueryPortProperties},
                   [&](HWND d) {
                       EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"COM9");
@@ -183,22 +163,21 @@ TEST_F(ConnectDialog, FirstFreePortIsChosenWhenAnotherIsHeld)
                       ClickDialogButton(d, IDC_CONNECT_OK);
                   }),
               1);
-    CloseHandle(held);
     EXPECT_STREQ(record_.portName, "COM9");
     EXPECT_NE(record_.properties.dwSettableBaud, 0u) << "the port's own properties";
 }
 
 TEST_F(ConnectDialog, ChoosingAHeldPortShows2021AndGoesBackAndAFreeOneIsTaken)
 {
-    HANDLE held = INVALID_HANDLE_VALUE;
+    FarEnd held;
     EXPECT_EQ(Run({TwoPorts, QueryPortProperties},
                   [&](HWND d) {
                       ASSERT_EQ(ComboText(d, IDC_CONNECT_PORT), L"COM10") << "both free: the first in list order";
-                      held = HoldPort("COM9");
+                      held.Open("COM9");
                       ChooseComboItem(d, IDC_CONNECT_PORT, FindItem(d, IDC_CONNECT_PORT, L"COM9"));
-                      EXPECT_EQ(AnswerBox(d), ExpectedMessage(2021, "COM9"));
+                      EXPECT_EQ(AnswerBox(d), L"ポートCOM9は使用中です。");
                       EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"COM10");
-                      CloseHandle(held);
+                      held.Close();
                       ChooseComboItem(d, IDC_CONNECT_PORT, FindItem(d, IDC_CONNECT_PORT, L"COM9"));
                       Sleep(300);
                       EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"COM9");
@@ -327,7 +306,7 @@ TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
         ClickDialogButton(d, IDC_CONNECT_CANCEL);
     };
     EXPECT_EQ(Run({TwoPorts, NobodyAnswers}, cannotConfirm, kConnectTitle, [&] { report = AnswerBox(nullptr); }), 0);
-    EXPECT_EQ(report, ExpectedMessage(2020));
+    EXPECT_EQ(report, L"開けるポートがありません。");
 
     // An empty port list reports nothing and cannot confirm either.
     auto noPorts = [](std::vector<std::string>& list) { return list.clear(), size_t{0}; };
