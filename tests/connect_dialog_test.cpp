@@ -70,7 +70,10 @@ int FindItem(HWND dialog, int id, const wchar_t* text)
     return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                 reinterpret_cast<LPARAM>(text)));
 }
-void Select(HWND dialog, int id, const wchar_t* text) { SendDlgItemMessageW(dialog, id, CB_SETCURSEL, FindItem(dialog, id, text), 0); }
+void Select(HWND dialog, int id, const wchar_t* text)
+{
+    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, FindItem(dialog, id, text), 0);
+}
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 class ConnectDialog : public ::testing::Test {

@@ -18,7 +18,8 @@
 
 namespace {
 
-constexpr COLORREF kGreen = RGB(0, 0xFF, 0), kRed = RGB(0xFF, 0, 0), kBlue = RGB(0, 0, 0xFF), kCyan = RGB(0, 0xFF, 0xFF);
+constexpr COLORREF kGreen = RGB(0, 0xFF, 0), kRed = RGB(0xFF, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 0xFF), kCyan = RGB(0, 0xFF, 0xFF);
 using Requests = std::vector<LPARAM>;
 
 // A main window that only records the line requests the panel makes.

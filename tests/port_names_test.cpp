@@ -49,7 +49,7 @@ TEST(DevicePath, PrefixedOnceAndNeverLongerThanTheBuffer)
 TEST(ValueTables, RowsThatDifferFromTheirTextOrBitOrder)
 {
     auto find = [](const ValueRow* rows, size_t count, const char* text) {
-        const ValueRow* row = std::find_if(rows, rows + count, [&](const ValueRow& r) { return !strcmp(r.text, text); });
+        const ValueRow* row = std::find_if(rows, rows + count, [&](auto& r) { return !strcmp(r.text, text); });
         return row == rows + count ? ValueRow{"", 0xDEAD, 0xDEAD} : *row;
     };
     EXPECT_EQ(kBaudRateCount, 20u);

@@ -260,24 +260,21 @@ TEST_F(Engine, AShortWriteGivesTwoRecordsUnderOneNumberOnScreenAndInTheLog)
     size_t sent = log.find("00001 <送信>      ");
     size_t unsent = log.find("00001 <送信エラー>");
     size_t received = log.find("00001 <受信>      ");
-    ASSERT_TRUE(sent != std::string::npos && unsent != std::string::npos && received != std::string::npos) << log;
+    ASSERT_NE(std::max({sent, unsent, received}), std::string::npos) << log;
     EXPECT_LT(sent, unsent);
-    const std::pair<size_t, const char*> lines[] = {{sent, "データサイズ = 3"}, {unsent, "データサイズ = 7"},
-                                                    {sent, "30 31 32"}, {unsent, "33 34 35 36 37 38 39"},
-                                                    {received, "34 35 36"}};
+    const std::pair<size_t, const char*> lines[] = {
+        {sent, "データサイズ = 3"}, {unsent, "データサイズ = 7"}, {sent, "30 31 32"},
+        {unsent, "33 34 35 36 37 38 39"}, {received, "34 35 36"}};
     for (const auto& [from, text] : lines) EXPECT_NE(log.find(text, from), std::string::npos) << text;
-}
-
-BOOL WINAPI InvalidHandleWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED)
-{
-    *written = 0;
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
 }
 
 TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
 {
-    Start(InvalidHandleWrite);
+    Start([](HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
+        *written = 0;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    });
     ASSERT_TRUE(Send("one"));
     ASSERT_TRUE(AwaitRecords(1));
     EXPECT_EQ(Summary(main_.records), "E1:one ");
@@ -289,19 +286,16 @@ TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
     ExpectSendsSwallowedAtOnce();
 }
 
-// A write that never comes back (the writer will be ended from outside).
 HANDLE g_writeEntered = nullptr;
-BOOL WINAPI EndlessWrite(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)
-{
-    SetEvent(g_writeEntered);
-    Sleep(INFINITE);
-    return FALSE;
-}
 
 TEST_F(Engine, ASynchronousSenderStopsWaitingWhenTheWriterEnds)
 {
     g_writeEntered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    Start(EndlessWrite);
+    Start([](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {  // never comes back
+        SetEvent(g_writeEntered);
+        Sleep(INFINITE);
+        return FALSE;
+    });
     ASSERT_TRUE(Send("stuck", true));
     ASSERT_TRUE(main_.PumpUntil([] { return WaitForSingleObject(g_writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
     // Another thread sends synchronously; its request queues behind the stuck write.
@@ -335,7 +329,8 @@ TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue
     EXPECT_EQ(Summary(main_.records), "E1:<big> ");
     // The writer reports the aborted write. (Its receive-side purge also
     // ends the reader's pending read, which the reader reports too.)
-    EXPECT_TRUE(main_.PumpUntil([&] { return std::count(main_.ioErrors.begin(), main_.ioErrors.end(), IoError(ERROR_OPERATION_ABORTED, ENGINE_WRITER)); }, 2000));
+    const IoError aborted{ERROR_OPERATION_ABORTED, ENGINE_WRITER};
+    EXPECT_TRUE(main_.PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }, 2000));
     // The writer goes on with the next request.
     peer_.Drain(300);
     ASSERT_TRUE(Send("after"));
@@ -352,19 +347,16 @@ TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue
     EXPECT_EQ(Summary(main_.records), "E1:<big> S2:after D3:<big> D4:a D5:b D6:c ");
 }
 
-// A line function that takes its time, so that requests queue behind it.
 std::atomic<int> g_slowLineCalls{0};
-BOOL WINAPI SlowEscape(HANDLE port, DWORD code)
-{
-    ++g_slowLineCalls;
-    Sleep(400);
-    return EscapeCommFunction(port, code);
-}
 
 TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
 {
     DeviceCalls calls = Win32DeviceCalls();
-    calls.escapeCommFunction = SlowEscape;
+    calls.escapeCommFunction = [](HANDLE port, DWORD code) {  // takes its time, so requests queue behind it
+        ++g_slowLineCalls;
+        Sleep(400);
+        return EscapeCommFunction(port, code);
+    };
     Start(nullptr, calls);
     HANDLE done[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     uint32_t codes[2] = {SETRTS, SETDTR};

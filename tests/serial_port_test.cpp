@@ -53,10 +53,14 @@ protected:
         g_failSetupComm = false;
         calls_ = Win32DeviceCalls();
         calls_.setCommState = [](HANDLE h, LPDCB d) { return Noted("SetCommState", SetCommState, h, d); };
-        calls_.setCommTimeouts = [](HANDLE h, LPCOMMTIMEOUTS t) { return Noted("SetCommTimeouts", SetCommTimeouts, h, t); };
+        calls_.setCommTimeouts = [](HANDLE h, LPCOMMTIMEOUTS t) {
+            return Noted("SetCommTimeouts", SetCommTimeouts, h, t);
+        };
         calls_.setupComm = NotedSetupComm;
         calls_.purgeComm = NotedPurgeComm;
-        calls_.clearCommError = [](HANDLE h, LPDWORD e, LPCOMSTAT s) { return Noted("ClearCommError", ClearCommError, h, e, s); };
+        calls_.clearCommError = [](HANDLE h, LPDWORD e, LPCOMSTAT s) {
+            return Noted("ClearCommError", ClearCommError, h, e, s);
+        };
         calls_.closeHandle = [](HANDLE h) { return Noted("CloseHandle", CloseHandle, h); };
         calls_.flushFileBuffers = [](HANDLE h) { return Noted("FlushFileBuffers", FlushFileBuffers, h); };
         SetDeviceCalls(&calls_);
