@@ -5,28 +5,35 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "serial/engine.h"
 #include "serial/modem_panel.h"
+#include "serial/port.h"
 #include "settings/settings_store.h"
-#include "tests/support/temp_files.h"
 #include "shell/app.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
+#include "tests/support/serial_bench.h"
+#include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
 
+constexpr COLORREF kGreen = RGB(0, 0xFF, 0), kRed = RGB(0xFF, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 0xFF), kCyan = RGB(0, 0xFF, 0xFF);
+using Requests = std::vector<LPARAM>;
+
 // A main window that only records the line requests the panel makes.
-std::vector<LPARAM> g_requests;
+Requests g_requests;
 LRESULT g_requestResult = 1;
 
 LRESULT CALLBACK RecordingMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_VORLIN_LINE_FUNCTION) {
-        g_requests.push_back(lParam);
-        return g_requestResult;
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (msg != WM_VORLIN_LINE_FUNCTION) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    g_requests.push_back(lParam);
+    return g_requestResult;
 }
+
+LRESULT LampOf(HWND panel, int line) { return SendMessageA(panel, WM_PANEL_GET_LINE, 0, line); }
 
 class Panel : public ::testing::Test {
 protected:
@@ -54,7 +61,7 @@ protected:
         DestroyWindow(main_);
     }
 
-    LRESULT Lamp(int line) { return SendMessageA(panel_, WM_PANEL_GET_LINE, 0, line); }
+    LRESULT Lamp(int line) { return LampOf(panel_, line); }
     bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(panel_, id)) != FALSE; }
     void Setup(DWORD dtr, DWORD rts, bool outX = false)
     {
@@ -63,6 +70,7 @@ protected:
         dcb.fDtrControl = dtr;
         dcb.fRtsControl = rts;
         dcb.fOutX = outX;
+        g_requests.clear();
         SendMessageA(panel_, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&dcb));
     }
     // The colour in the middle of a lamp's face, left of its label.
@@ -82,170 +90,131 @@ protected:
     HWND panel_ = nullptr;
 };
 
-} // namespace
-
-TEST_F(Panel, StartsDisabledWithDarkLampsAndFillsTheParentsWidth)
+TEST_F(Panel, StartsDisabledAndDarkFillsTheWidthAndShowsXonXoffOnlyWhenAsked)
 {
     EXPECT_EQ(GetDlgCtrlID(panel_), IDC_MODEM_PANEL);
     EXPECT_FALSE(IsWindowEnabled(panel_));
-    for (int line = 1; line <= 6; ++line) EXPECT_EQ(Lamp(line), 0) << line;
-    EXPECT_EQ(Lamp(0), 0);
-    EXPECT_EQ(Lamp(7), 0);
+    for (int line = 0; line <= 7; ++line) EXPECT_EQ(Lamp(line), 0) << line;
     SendMessageA(panel_, 0xD441, 0, 42);
     RECT client, panel = ChildRect(panel_);
     GetClientRect(main_, &client);
     EXPECT_EQ(panel.top, 42);
     EXPECT_EQ(panel.right - panel.left, client.right);
-    // The Xon/Xoff group is shown only when the settings ask for it.
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(panel_, IDC_PANEL_XON)));
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(panel_, IDC_PANEL_XONXOFF_GROUP)));
-}
 
-TEST_F(Panel, XonXoffGroupIsShownWhenTheSettingsAskForIt)
-{
     TempFolder folder;
-    std::string ini = folder.Write("Vorlin2.ini", "[LINE]\r\nX=ENABLE\r\n");
+    const std::string ini = folder.Write("Vorlin2.ini", "[LINE]\r\nX=ENABLE\r\n");
     SetIniFileForTesting(ini.c_str());
-    HWND panel = CreateModemPanel(main_);
+    HWND asked = CreateModemPanel(main_);
     SetIniFileForTesting(nullptr);
-    ASSERT_NE(panel, nullptr);
-    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XON)));
-    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XOFF)));
-    EXPECT_TRUE(IsWindowVisible(GetDlgItem(panel, IDC_PANEL_XONXOFF_GROUP)));
-    DestroyWindow(panel);
+    ASSERT_NE(asked, nullptr);
+    for (int id : {IDC_PANEL_XON, IDC_PANEL_XOFF, IDC_PANEL_XONXOFF_GROUP}) {
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(panel_, id))) << id;
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(asked, id))) << id;
+    }
+    DestroyWindow(asked);
 }
 
-TEST_F(Panel, SetupWithSwitchableLinesRaisesThemAndClearsBreak)
+TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
+{
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const struct {
+        DWORD dtr, rts;
+        bool outX;
+        Requests requests;
+        LRESULT dtrLamp, rtsLamp;
+        COLORREF dtrColour, rtsColour;
+    } cases[] = {
+        {DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, false, {SETDTR, SETRTS, CLRBREAK}, 33, 33, kBlue, kBlue},
+        {DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, true, {CLRDTR, CLRRTS, CLRBREAK}, 34, 34, face, face},
+        {DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, false, {CLRBREAK}, 20, 20, kCyan, kCyan},
+        {DTR_CONTROL_ENABLE, RTS_CONTROL_TOGGLE, false, {SETDTR, CLRBREAK}, 33, 20, kBlue, kCyan},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "DTR " << c.dtr << " RTS " << c.rts);
+        Setup(c.dtr, c.rts, c.outX);
+        EXPECT_TRUE(IsWindowEnabled(panel_));
+        EXPECT_EQ(g_requests, c.requests);
+        EXPECT_EQ(Lamp(LINE_DTR), c.dtrLamp);
+        EXPECT_EQ(Lamp(LINE_RTS), c.rtsLamp);
+        // Only lines the user switches can be clicked.
+        EXPECT_EQ(Enabled(IDC_PANEL_DTR), c.dtrLamp != 20);
+        EXPECT_EQ(Enabled(IDC_PANEL_RTS), c.rtsLamp != 20);
+        EXPECT_EQ(FaceColour(IDC_PANEL_DTR), c.dtrColour);
+        EXPECT_EQ(FaceColour(IDC_PANEL_RTS), c.rtsColour);
+        EXPECT_EQ(Lamp(LINE_BREAK), 34);
+        EXPECT_EQ(FaceColour(IDC_PANEL_BREAK), face);
+        EXPECT_TRUE(Enabled(IDC_PANEL_BREAK));
+        for (int line : {LINE_CTS, LINE_DSR, LINE_RLSD}) EXPECT_EQ(Lamp(line), 18) << line;
+        for (int id : {IDC_PANEL_CTS, IDC_PANEL_DSR, IDC_PANEL_RLSD}) EXPECT_FALSE(Enabled(id)) << id;
+        EXPECT_EQ(Enabled(IDC_PANEL_XON), c.outX);
+        EXPECT_EQ(Enabled(IDC_PANEL_XOFF), c.outX);
+    }
+}
+
+TEST_F(Panel, ModemStatusLightsTheInputLampsUntilThePanelIsDisabled)
 {
     Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
-    EXPECT_TRUE(IsWindowEnabled(panel_));
-    EXPECT_EQ(g_requests, (std::vector<LPARAM>{SETDTR, SETRTS, CLRBREAK}));
-    EXPECT_EQ(Lamp(LINE_RTS), 33);
-    EXPECT_EQ(Lamp(LINE_CTS), 18);
-    EXPECT_EQ(Lamp(LINE_DTR), 33);
-    EXPECT_EQ(Lamp(LINE_DSR), 18);
-    EXPECT_EQ(Lamp(LINE_RLSD), 18);
-    EXPECT_EQ(Lamp(LINE_BREAK), 34);
-    EXPECT_TRUE(Enabled(IDC_PANEL_RTS));
-    EXPECT_TRUE(Enabled(IDC_PANEL_DTR));
-    EXPECT_TRUE(Enabled(IDC_PANEL_BREAK));
-    EXPECT_FALSE(Enabled(IDC_PANEL_CTS));
-    EXPECT_FALSE(Enabled(IDC_PANEL_DSR));
-    EXPECT_FALSE(Enabled(IDC_PANEL_RLSD));
-    EXPECT_FALSE(Enabled(IDC_PANEL_XON));
-
     g_requests.clear();
-    Setup(DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, true);
-    EXPECT_EQ(g_requests, (std::vector<LPARAM>{CLRDTR, CLRRTS, CLRBREAK}));
-    EXPECT_EQ(Lamp(LINE_RTS), 34);
-    EXPECT_EQ(Lamp(LINE_DTR), 34);
-    EXPECT_TRUE(Enabled(IDC_PANEL_RTS));
-    EXPECT_TRUE(Enabled(IDC_PANEL_XON));
-    EXPECT_TRUE(Enabled(IDC_PANEL_XOFF));
-}
-
-TEST_F(Panel, HandshakeLinesAreCyanAndOnlyBreakIsSwitchable)
-{
-    Setup(DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE);
-    EXPECT_EQ(g_requests, (std::vector<LPARAM>{CLRBREAK}));
-    EXPECT_EQ(Lamp(LINE_RTS), 20);
-    EXPECT_EQ(Lamp(LINE_DTR), 20);
-    EXPECT_FALSE(Enabled(IDC_PANEL_RTS));
-    EXPECT_FALSE(Enabled(IDC_PANEL_DTR));
-    EXPECT_TRUE(Enabled(IDC_PANEL_BREAK));
-    EXPECT_EQ(FaceColour(IDC_PANEL_RTS), RGB(0, 0xFF, 0xFF));
-    EXPECT_EQ(FaceColour(IDC_PANEL_DTR), RGB(0, 0xFF, 0xFF));
-
-    Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_TOGGLE);
-    EXPECT_EQ(Lamp(LINE_RTS), 20);
-    EXPECT_FALSE(Enabled(IDC_PANEL_RTS));
-}
-
-TEST_F(Panel, ModemStatusLightsTheInputLamps)
-{
-    Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
-    SendMessageA(panel_, WM_PANEL_LAMPS, MS_CTS_ON | MS_DSR_ON, 0);
-    EXPECT_EQ(Lamp(LINE_CTS), 17);
-    EXPECT_EQ(Lamp(LINE_DSR), 17);
-    EXPECT_EQ(Lamp(LINE_RLSD), 18);
-    EXPECT_EQ(FaceColour(IDC_PANEL_CTS), RGB(0, 0xFF, 0));
-    EXPECT_EQ(FaceColour(IDC_PANEL_DSR), RGB(0, 0xFF, 0));
-    EXPECT_EQ(FaceColour(IDC_PANEL_RLSD), RGB(0xFF, 0, 0));
-    EXPECT_EQ(FaceColour(IDC_PANEL_RTS), RGB(0, 0, 0xFF));
-    EXPECT_EQ(FaceColour(IDC_PANEL_BREAK), GetSysColor(COLOR_BTNFACE));
-    SaveWindowPng(main_, BuildFolderFile("modem_panel_status_0x30.png"));
-
-    SendMessageA(panel_, WM_PANEL_LAMPS, MS_RLSD_ON | MS_RING_ON, 0);
-    EXPECT_EQ(Lamp(LINE_CTS), 18);
+    const struct {
+        DWORD status;
+        LRESULT cts, dsr, rlsd;
+        COLORREF ctsColour, dsrColour, rlsdColour;
+    } cases[] = {
+        {MS_CTS_ON | MS_DSR_ON, 17, 17, 18, kGreen, kGreen, kRed},
+        {MS_RLSD_ON | MS_RING_ON, 18, 18, 17, kRed, kRed, kGreen},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        SendMessageA(panel_, WM_PANEL_LAMPS, c.status, 0);
+        EXPECT_EQ(Lamp(LINE_CTS), c.cts);
+        EXPECT_EQ(Lamp(LINE_DSR), c.dsr);
+        EXPECT_EQ(Lamp(LINE_RLSD), c.rlsd);
+        EXPECT_EQ(FaceColour(IDC_PANEL_CTS), c.ctsColour);
+        EXPECT_EQ(FaceColour(IDC_PANEL_DSR), c.dsrColour);
+        EXPECT_EQ(FaceColour(IDC_PANEL_RLSD), c.rlsdColour);
+        if (c.cts == 17) SaveWindowPng(main_, BuildFolderFile("modem_panel_status_0x30.png"));
+    }
+    EXPECT_TRUE(g_requests.empty()) << "input lamps ask nothing of the port";
+    // Disabled, the panel draws plain frames and keeps its lamp words.
+    EnableWindow(panel_, FALSE);
+    EXPECT_EQ(FaceColour(IDC_PANEL_RLSD), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(Lamp(LINE_RLSD), 17);
-    EXPECT_TRUE(g_requests.size() == 3u) << "input lamps ask nothing of the port";
 
-    // The main window passes the engine's notice on to the panel.
+    // The program's main window passes the engine's notice on to its panel.
     DestroyWindow(panel_);
     HWND real = CreateTestMainWindow();
     HWND panel = GetDlgItem(real, IDC_MODEM_PANEL);
     PostMessageA(real, WM_VORLIN_MODEM_STATUS, MS_CTS_ON | MS_DSR_ON, 0);
-    EXPECT_TRUE(PumpUntil([&] { return SendMessageA(panel, WM_PANEL_GET_LINE, 0, LINE_CTS) == 17; }, 2000));
+    EXPECT_TRUE(PumpUntil([&] { return LampOf(panel, LINE_CTS) == 17; }, 2000));
     DestroyTestMainWindow(real);
     SetMainWindow(main_);
 }
 
-TEST_F(Panel, TwoRtsClicksRequestCodesFourThenThree)
+TEST_F(Panel, ClicksAndSetLineRequestsGoThroughTheMainWindow)
 {
     Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
     g_requests.clear();
-    HWND rts = GetDlgItem(panel_, IDC_PANEL_RTS);
-    SendMessageA(rts, BM_CLICK, 0, 0);
-    EXPECT_EQ(g_requests, (std::vector<LPARAM>{CLRRTS}));
-    EXPECT_EQ(Lamp(LINE_RTS), 34);
-    EXPECT_EQ(FaceColour(IDC_PANEL_RTS), GetSysColor(COLOR_BTNFACE));
-    SendMessageA(rts, BM_CLICK, 0, 0);
-    EXPECT_EQ(g_requests, (std::vector<LPARAM>{CLRRTS, SETRTS}));
+    for (int id : {IDC_PANEL_RTS, IDC_PANEL_RTS, IDC_PANEL_DTR, IDC_PANEL_BREAK, IDC_PANEL_BREAK})
+        SendDlgItemMessageA(panel_, id, BM_CLICK, 0, 0);
+    EXPECT_EQ(g_requests, (Requests{CLRRTS, SETRTS, CLRDTR, SETBREAK, CLRBREAK}));
     EXPECT_EQ(Lamp(LINE_RTS), 33);
-    EXPECT_EQ(FaceColour(IDC_PANEL_RTS), RGB(0, 0, 0xFF));
+    EXPECT_EQ(Lamp(LINE_DTR), 34);
 
+    // 0xD446: 1 on, 2 off. The lamp shows what was asked, even when the request fails.
     g_requests.clear();
-    SendMessageA(GetDlgItem(panel_, IDC_PANEL_DTR), BM_CLICK, 0, 0);
-    SendMessageA(GetDlgItem(panel_, IDC_PANEL_BREAK), BM_CLICK, 0, 0);
-    SendMessageA(GetDlgItem(panel_, IDC_PANEL_BREAK), BM_CLICK, 0, 0);
-    EXPECT_EQ(g_requests, (std::vector<LPARAM>{CLRDTR, SETBREAK, CLRBREAK}));
-}
-
-TEST_F(Panel, SwitchingLinesByMessage)
-{
-    Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
-    g_requests.clear();
-    g_requestResult = 0;  // a request that failed
-    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 2, LINE_DTR), 0);
-    EXPECT_EQ(Lamp(LINE_DTR), 34) << "the lamp shows what was asked";
-    g_requestResult = 1;
-    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_DTR), 1);
+    g_requestResult = 0;
+    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_DTR), 0);
     EXPECT_EQ(Lamp(LINE_DTR), 33);
+    g_requestResult = 1;
+    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 2, LINE_DTR), 1);
+    EXPECT_EQ(Lamp(LINE_DTR), 34);
     EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_XONXOFF), 1);
     EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 2, LINE_XONXOFF), 1);
-    EXPECT_EQ(g_requests, (std::vector<LPARAM>{CLRDTR, SETDTR, SETXON, SETXOFF}));
-    // Input lines cannot be switched; unknown lines ask for code 0.
-    g_requests.clear();
-    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_CTS), 0);
+    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_CTS), 0);  // input lines cannot be switched
     EXPECT_EQ(Lamp(LINE_CTS), 18);
-    EXPECT_TRUE(g_requests.empty());
-    SendMessageA(panel_, WM_PANEL_SET_LINE, 1, 9);
-    EXPECT_EQ(g_requests, (std::vector<LPARAM>{0}));
+    SendMessageA(panel_, WM_PANEL_SET_LINE, 1, 9);                      // unknown lines ask for code 0
+    EXPECT_EQ(g_requests, (Requests{SETDTR, CLRDTR, SETXON, SETXOFF, 0}));
 }
-
-TEST_F(Panel, DisabledPanelDrawsPlainFramesAndKeepsItsLamps)
-{
-    Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
-    SendMessageA(panel_, WM_PANEL_LAMPS, MS_CTS_ON, 0);
-    EXPECT_EQ(FaceColour(IDC_PANEL_CTS), RGB(0, 0xFF, 0));
-    EnableWindow(panel_, FALSE);
-    EXPECT_EQ(FaceColour(IDC_PANEL_CTS), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(Lamp(LINE_CTS), 17);
-}
-
-#include "serial/engine.h"
-#include "serial/port.h"
-#include "tests/support/serial_bench.h"
 
 // The panel on the program's own main window, connected to COM9 with the
 // far end of the virtual cable on COM10 (RTS -> CTS, DTR -> DSR and DCD).
@@ -258,9 +227,7 @@ TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
     ASSERT_TRUE(peer.Open("COM10")) << GetLastError();
     SerialEngine& engine = GetSerialEngine();
     DeviceSettings& device = GetCurrentDevice();
-    device = TestPortSettings("COM9");
-    device.dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    device.dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    device = TestPortSettings("COM9");  // DTR and RTS enabled
     ASSERT_TRUE(OpenPort(device, &engine.port)) << GetLastError();
     ASSERT_TRUE(StartEngine(engine));
     SendMessageA(panel, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&device.dcb));
@@ -268,26 +235,20 @@ TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
     auto peerSees = [&](DWORD bit, bool on) {
         return PumpUntil([&] { return ((peer.ModemStatus() & bit) != 0) == on; }, 5000);
     };
+    auto lamp = [&](int line, LRESULT state) { return PumpUntil([&] { return LampOf(panel, line) == state; }, 5000); };
     EXPECT_TRUE(peerSees(MS_CTS_ON, true)) << "set-up raised RTS";
     EXPECT_TRUE(peerSees(MS_DSR_ON, true)) << "set-up raised DTR";
-
-    HWND rts = GetDlgItem(panel, IDC_PANEL_RTS);
-    SendMessageA(rts, BM_CLICK, 0, 0);
-    EXPECT_EQ(SendMessageA(panel, WM_PANEL_GET_LINE, 0, LINE_RTS), 34);
+    SendDlgItemMessageA(panel, IDC_PANEL_RTS, BM_CLICK, 0, 0);
+    EXPECT_EQ(LampOf(panel, LINE_RTS), 34);
     EXPECT_TRUE(peerSees(MS_CTS_ON, false)) << "first click drops RTS";
-    SendMessageA(rts, BM_CLICK, 0, 0);
-    EXPECT_EQ(SendMessageA(panel, WM_PANEL_GET_LINE, 0, LINE_RTS), 33);
+    SendDlgItemMessageA(panel, IDC_PANEL_RTS, BM_CLICK, 0, 0);
+    EXPECT_EQ(LampOf(panel, LINE_RTS), 33);
     EXPECT_TRUE(peerSees(MS_CTS_ON, true)) << "second click raises it again";
 
     // The far end's lines come back through the engine as lamps.
-    auto lamp = [&](int line, LRESULT state) {
-        return PumpUntil([&] { return SendMessageA(panel, WM_PANEL_GET_LINE, 0, line) == state; }, 5000);
-    };
     peer.Line(SETRTS);
     peer.Line(SETDTR);
-    EXPECT_TRUE(lamp(LINE_CTS, 17));
-    EXPECT_TRUE(lamp(LINE_DSR, 17));
-    EXPECT_TRUE(lamp(LINE_RLSD, 17));
+    for (int line : {LINE_CTS, LINE_DSR, LINE_RLSD}) EXPECT_TRUE(lamp(line, 17)) << line;
     peer.Line(CLRRTS);
     EXPECT_TRUE(lamp(LINE_CTS, 18));
     peer.Line(SETRTS);
@@ -298,3 +259,5 @@ TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
     ClosePort(&device.flags, &engine.port);
     DestroyTestMainWindow(main);
 }
+
+} // namespace

@@ -1,12 +1,11 @@
-// The serial engine on a virtual null-modem cable: COM7 is the program's
-// port, COM8 the far end. A hidden window stands in for the main window.
-// Where a cable cannot produce a case on demand (a write that stops part
-// way, ERROR_INVALID_HANDLE, a comm wait that fails), a device-call table
-// stands in for the driver.
+// The serial engine on a virtual null-modem cable (COM7 ours, COM8 the far
+// end), with a stand-in main window. A device-call table produces the cases a
+// cable cannot produce on demand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cstring>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "serial/device_calls.h"
 #include "serial/engine.h"
 #include "serial/port.h"
+#include "shell/app.h"
 #include "shell/messages.h"
 #include "tests/support/serial_bench.h"
 #include "tests/support/temp_files.h"
@@ -24,6 +24,26 @@ namespace {
 constexpr char kPort[] = "COM7";
 constexpr char kPeer[] = "COM8";
 constexpr DWORD kAllLines = MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON;
+using IoError = std::pair<DWORD, LPARAM>;
+
+// More than the cable holds while the far end does not read: its write
+// stays pending.
+const std::string& BigBlock()
+{
+    static std::string block;
+    while (block.size() < (1u << 20)) block += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    return block;
+}
+
+// Records as "<kind><number>:<bytes> ", kinds Send, Receive, Error (unsent), Discard.
+std::string Summary(const std::vector<SeenRecord>& records)
+{
+    std::string out;
+    for (const SeenRecord& r : records)
+        out += (r.kind < 4 ? "SRED"[r.kind] : '?') + std::to_string(r.number) + ":" +
+               (r.bytes == BigBlock() ? "<big>" : r.bytes) + " ";
+    return out;
+}
 
 class Engine : public ::testing::Test {
 protected:
@@ -37,16 +57,18 @@ protected:
         Stop();
         SetDeviceCalls(nullptr);
         ClosePort(&record_.flags, &engine_.port);
-        // Leave nothing on the line for the next test.
-        peer_.Drain(200);
+        peer_.Drain(200);  // leave nothing on the line for the next test
     }
-    void Open(const COMMTIMEOUTS* timeouts = nullptr)
+    // Opens the port and starts the engine, with the given device calls.
+    void Start(BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = nullptr,
+               DeviceCalls calls = Win32DeviceCalls())
     {
-        if (timeouts) record_.timeouts = *timeouts;
-        ASSERT_TRUE(OpenPort(record_, &engine_.port)) << GetLastError();
-    }
-    void Start()
-    {
+        if (engine_.port == INVALID_HANDLE_VALUE) {
+            ASSERT_TRUE(OpenPort(record_, &engine_.port)) << GetLastError();
+        }
+        if (writeFile) calls.writeFile = writeFile;
+        calls_ = calls;
+        SetDeviceCalls(&calls_);
         ASSERT_TRUE(StartEngine(engine_));
         threads_ = DuplicateThreads(engine_);
         ASSERT_EQ(threads_.size(), 3u);
@@ -54,14 +76,8 @@ protected:
     void Stop()
     {
         StopEngine(engine_);
-        // Every thread has ended when StopEngine returns.
-        EXPECT_TRUE(AllEnded(threads_));
+        EXPECT_TRUE(AllEnded(threads_)) << "a thread outlived StopEngine";
         CloseAll(threads_);
-    }
-    void UseCalls(const DeviceCalls& calls)
-    {
-        calls_ = calls;
-        SetDeviceCalls(&calls_);
     }
     bool Send(const std::string& bytes, bool asynchronous = false)
     {
@@ -70,6 +86,18 @@ protected:
     bool AwaitRecords(size_t count, DWORD timeoutMs = 5000)
     {
         return main_.PumpUntil([&] { return main_.records.size() >= count; }, timeoutMs);
+    }
+    bool Line(DWORD code) { return SendMessageA(main_.Handle(), WM_VORLIN_LINE_FUNCTION, 0, code) != 0; }
+    // Sends complete at once and leave no record.
+    void ExpectSendsSwallowedAtOnce()
+    {
+        const size_t before = main_.records.size();
+        const DWORD start = GetTickCount();
+        EXPECT_TRUE(Send("nobody"));
+        EXPECT_TRUE(Send("nobody", true));
+        EXPECT_LT(GetTickCount() - start, 1000u);
+        main_.PumpFor(100);
+        EXPECT_EQ(main_.records.size(), before);
     }
 
     FarEnd peer_;
@@ -80,58 +108,53 @@ protected:
     std::vector<HANDLE> threads_;
 };
 
-TEST_F(Engine, StartsOnceReportsTheLinesAndStopsEveryThread)
+TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
 {
-    Open();
     Start();
-    EXPECT_FALSE(StartEngine(engine_));   // already running: nothing happens
-    for (int i = 0; i < ENGINE_THREADS; ++i) EXPECT_NE(engine_.thread[i], nullptr);
+    EXPECT_FALSE(StartEngine(engine_));  // already running
     EXPECT_TRUE(IsWriterRunning(engine_));
-    // The first status is posted at start, even though it never changes.
+    // The first status is posted at start, though it never changes.
     ASSERT_TRUE(main_.PumpUntil([&] { return !main_.modemStatuses.empty(); }, 3000));
     EXPECT_EQ(main_.modemStatuses[0] & kAllLines, kAllLines);
-    // The ready notices were taken by the start, not left for the window.
-    main_.PumpFor(100);
-    EXPECT_EQ(main_.readyNotices, 0);
+    // Changes made by the far end are reported within about a second; ours,
+    // asked through the main window (0x7427), are seen by the far end at once.
+    const struct {
+        bool farEnd;
+        DWORD code, lines, seen;
+    } steps[] = {{true, CLRRTS, MS_CTS_ON, 0},      {true, CLRDTR, MS_DSR_ON | MS_RLSD_ON, 0},
+                 {true, SETDTR, MS_DSR_ON, MS_DSR_ON}, {true, SETRTS, MS_CTS_ON, MS_CTS_ON},
+                 {false, CLRRTS, MS_CTS_ON, 0},     {false, CLRDTR, MS_DSR_ON | MS_RLSD_ON, 0},
+                 {false, SETRTS, MS_CTS_ON, MS_CTS_ON}, {false, SETDTR, kAllLines, kAllLines}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(testing::Message() << (s.farEnd ? "far end " : "ours ") << s.code);
+        if (s.farEnd) {
+            ASSERT_TRUE(peer_.Line(s.code));
+            EXPECT_TRUE(main_.PumpUntil([&] { return (main_.modemStatuses.back() & s.lines) == s.seen; }, 1500));
+        } else {
+            EXPECT_TRUE(Line(s.code));
+            EXPECT_EQ(peer_.ModemStatus() & s.lines, s.seen);
+        }
+    }
+    EXPECT_FALSE(Line(77));
+    // A break is seen at the far end as a break event.
+    auto waiter = std::async(std::launch::async, [&] { return peer_.WaitEvent(EV_BREAK, 3000); });
+    Sleep(200);
+    EXPECT_TRUE(Line(SETBREAK));
+    EXPECT_TRUE(Line(CLRBREAK));
+    EXPECT_NE(waiter.get() & EV_BREAK, 0u);
+    DWORD status = 0;
+    EscapeRequest request{0x1B0068, nullptr, 0, &status, sizeof status, 99};  // IOCTL_SERIAL_GET_MODEMSTATUS
+    EXPECT_NE(SendMessageA(main_.Handle(), WM_VORLIN_ESCAPE_REQUEST, 0, reinterpret_cast<LPARAM>(&request)), 0);
+    EXPECT_EQ(request.error, 0u);
+    EXPECT_EQ(request.outputLength, 4u);
+    EXPECT_EQ(status & kAllLines, kAllLines);
+    EXPECT_EQ(main_.readyNotices, 0);  // taken by the start, not left for the window
     EXPECT_TRUE(main_.ioErrors.empty());
 
     Stop();
-    for (int i = 0; i < ENGINE_THREADS; ++i) EXPECT_EQ(engine_.thread[i], nullptr);
+    for (HANDLE thread : engine_.thread) EXPECT_EQ(thread, nullptr);
     EXPECT_FALSE(IsWriterRunning(engine_));
     StopEngine(engine_);  // a stopped engine stops at once
-}
-
-TEST_F(Engine, WritesAndReadsAreNumberedFromOnePerStart)
-{
-    Open();
-    for (int run = 0; run < 2; ++run) {
-        main_.records.clear();
-        Start();
-        ASSERT_TRUE(Send("hello"));
-        EXPECT_EQ(peer_.Read(5, 3000), "hello");
-        ASSERT_TRUE(Send("world", true));
-        EXPECT_EQ(peer_.Read(5, 3000), "world");
-        ASSERT_TRUE(peer_.Write("abc"));
-        ASSERT_TRUE(AwaitRecords(3));
-        ASSERT_TRUE(peer_.Write("defg"));
-        ASSERT_TRUE(AwaitRecords(4));
-        main_.PumpFor(200);
-
-        std::vector<SeenRecord> sent = main_.OfKind(RECORD_SEND);
-        std::vector<SeenRecord> received = main_.OfKind(RECORD_RECEIVE);
-        ASSERT_EQ(sent.size(), 2u) << "run " << run;
-        EXPECT_EQ(sent[0].number, 1u);
-        EXPECT_EQ(sent[0].bytes, "hello");
-        EXPECT_EQ(sent[1].number, 2u);
-        EXPECT_EQ(sent[1].bytes, "world");
-        ASSERT_EQ(received.size(), 2u) << "run " << run;
-        EXPECT_EQ(received[0].number, 1u);
-        EXPECT_EQ(received[0].bytes, "abc");
-        EXPECT_EQ(received[1].number, 2u);
-        EXPECT_EQ(received[1].bytes, "defg");
-        EXPECT_EQ(main_.records.size(), 4u);
-        Stop();
-    }
 }
 
 // The first reads end with nothing: some at once, some after pending.
@@ -142,39 +165,53 @@ BOOL WINAPI EmptyReads(HANDLE port, LPVOID buffer, DWORD size, LPDWORD count, LP
     if (n >= 10) return ReadFile(port, buffer, size, count, ov);
     *count = 0;
     if (n < 5) return TRUE;
-    ov->Internal = 0;      // done, 0 bytes: what GetOverlappedResult reports
+    ov->Internal = 0;  // done, 0 bytes: what GetOverlappedResult reports
     ov->InternalHigh = 0;
     SetEvent(ov->hEvent);
     SetLastError(ERROR_IO_PENDING);
     return FALSE;
 }
 
-TEST_F(Engine, ReadsOfNothingMakeNoRecordAndTakeNoNumber)
+TEST_F(Engine, WritesAndReadsAreNumberedFromOnePerStartAndReadsOfNothingTakeNoNumber)
 {
-    Open();
     DeviceCalls calls = Win32DeviceCalls();
     calls.readFile = EmptyReads;
-    UseCalls(calls);
-    g_emptyReads = 0;
-    Start();
-    ASSERT_TRUE(main_.PumpUntil([&] { return g_emptyReads > 10; }, 3000));
-    main_.PumpFor(100);
-    EXPECT_TRUE(main_.records.empty());
-    ASSERT_TRUE(peer_.Write("q"));
-    ASSERT_TRUE(AwaitRecords(1));
-    EXPECT_EQ(main_.records[0].kind, RECORD_RECEIVE);
-    EXPECT_EQ(main_.records[0].number, 1u);
-    EXPECT_EQ(main_.records[0].bytes, "q");
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        main_.records.clear();
+        g_emptyReads = 0;
+        Start(nullptr, calls);
+        ASSERT_TRUE(Send("hello"));
+        EXPECT_EQ(peer_.Read(5, 3000), "hello");
+        ASSERT_TRUE(Send("world", true));
+        EXPECT_EQ(peer_.Read(5, 3000), "world");
+        ASSERT_TRUE(main_.PumpUntil([&] { return g_emptyReads > 10; }, 3000));
+        // A reader woken by another message keeps its pending read.
+        for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
+        ASSERT_TRUE(peer_.Write("abc"));
+        ASSERT_TRUE(AwaitRecords(3));
+        ASSERT_TRUE(peer_.Write("defg"));
+        ASSERT_TRUE(AwaitRecords(4));
+        main_.PumpFor(200);
+        EXPECT_EQ(Summary(main_.OfKind(RECORD_SEND)), "S1:hello S2:world ");
+        EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:abc R2:defg ");
+        EXPECT_EQ(main_.records.size(), 4u);
+        EXPECT_TRUE(main_.ioErrors.empty());
+        Stop();
+    }
 }
 
-TEST_F(Engine, SendsWithoutARunningEngineCompleteAtOnceWithoutRecords)
+TEST_F(Engine, WithoutARunningEngineSendsCompleteAtOnceAndLineRequestsFail)
 {
-    DWORD start = GetTickCount();
-    EXPECT_TRUE(Send("nobody"));
-    EXPECT_TRUE(Send("nobody", true));
-    EXPECT_LT(GetTickCount() - start, 1000u);
-    main_.PumpFor(100);
-    EXPECT_TRUE(main_.records.empty());
+    ExpectSendsSwallowedAtOnce();
+    EXPECT_EQ(SubmitSend(nullptr, 5, true), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SetMainWindow(nullptr);
+    EXPECT_EQ(SubmitSend("x", 1, false), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    SetMainWindow(main_.Handle());
+    EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
+    EscapeRequest request{0x1B0068, nullptr, 0, nullptr, 0, 0};
+    EXPECT_FALSE(ExecuteIoControl(engine_, &request));
+    EXPECT_NE(request.error, 0u);
 }
 
 TEST(EngineRequests, SizeFollowsTheLayoutAndRefusesOverflow)
@@ -189,437 +226,201 @@ TEST(EngineRequests, SizeFollowsTheLayoutAndRefusesOverflow)
     EXPECT_FALSE(SendRequestSize(SIZE_MAX - 5, &size));
 }
 
-TEST(EngineRequests, SendsThatCannotBeMadeFail)
-{
-    EXPECT_EQ(SubmitSend("x", 1, false), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    EXPECT_EQ(SubmitSend(nullptr, 5, true), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-}
-
-// --- writes that a cable does not produce on demand ------------------------
-
 // Writes only the first 3 bytes and says so.
 BOOL WINAPI ShortWrite(HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED ov)
 {
-    DWORD part = count < 3 ? count : 3;
-    if (!WriteFile(port, bytes, part, written, ov)) {
+    if (!WriteFile(port, bytes, count < 3 ? count : 3, written, ov)) {
         if (GetLastError() != ERROR_IO_PENDING) return FALSE;
         GetOverlappedResult(port, ov, written, TRUE);
     }
     return TRUE;
 }
 
-TEST_F(Engine, AShortWriteGivesTwoRecordsUnderOneNumber)
-{
-    Open();
-    DeviceCalls calls = Win32DeviceCalls();
-    calls.writeFile = ShortWrite;
-    UseCalls(calls);
-    Start();
-    ASSERT_TRUE(Send("0123456789"));
-    EXPECT_EQ(peer_.Read(3, 3000), "012");
-    ASSERT_TRUE(AwaitRecords(2));
-    main_.PumpFor(100);
-    ASSERT_EQ(main_.records.size(), 2u);
-    EXPECT_EQ(main_.records[0].kind, RECORD_SEND);
-    EXPECT_EQ(main_.records[0].number, 1u);
-    EXPECT_EQ(main_.records[0].bytes, "012");
-    EXPECT_EQ(main_.records[1].kind, RECORD_SEND_ERROR);
-    EXPECT_EQ(main_.records[1].number, 1u);
-    EXPECT_EQ(main_.records[1].bytes, "3456789");
-}
-
-TEST_F(Engine, TheLogFileGetsTheSameEventsUnderTheSameNumbers)
+TEST_F(Engine, AShortWriteGivesTwoRecordsUnderOneNumberOnScreenAndInTheLog)
 {
     TempFolder folder;
-    std::string path = folder.File("engine.log");
+    const std::string path = folder.File("engine.log");
     ASSERT_TRUE(StartLogThread(main_.Handle()));
     ASSERT_TRUE(OpenLogFile(main_.Handle(), path.c_str()));
-    Open();
-    DeviceCalls calls = Win32DeviceCalls();
-    calls.writeFile = ShortWrite;
-    UseCalls(calls);
-    Start();
+    Start(ShortWrite);
     ASSERT_TRUE(Send("0123456789"));
     EXPECT_EQ(peer_.Read(3, 3000), "012");
     ASSERT_TRUE(peer_.Write("456"));
     ASSERT_TRUE(AwaitRecords(3));
+    main_.PumpFor(100);
+    std::vector<SeenRecord> written = main_.records;
+    std::erase_if(written, [](const SeenRecord& r) { return r.kind == RECORD_RECEIVE; });
+    EXPECT_EQ(Summary(written), "S1:012 E1:3456789 ");
+    EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:456 ");
     Stop();
     StopLogThread();  // writes what it was sent, then closes the file
 
-    std::string log = ReadWholeFile(path);
-    // Header lines: number, kind name padded to 12 bytes, time, size.
+    // Header lines: number, kind name padded to 12 bytes, time, size; then the bytes.
+    const std::string log = ReadWholeFile(path);
     size_t sent = log.find("00001 <送信>      ");
     size_t unsent = log.find("00001 <送信エラー>");
     size_t received = log.find("00001 <受信>      ");
-    ASSERT_NE(sent, std::string::npos) << log;
-    ASSERT_NE(unsent, std::string::npos) << log;
-    ASSERT_NE(received, std::string::npos) << log;
+    ASSERT_NE(std::max({sent, unsent, received}), std::string::npos) << log;
     EXPECT_LT(sent, unsent);
-    EXPECT_NE(log.find("データサイズ = 3", sent), std::string::npos);
-    EXPECT_NE(log.find("データサイズ = 7", unsent), std::string::npos);
-    EXPECT_NE(log.find("30 31 32", sent), std::string::npos);
-    EXPECT_NE(log.find("33 34 35 36 37 38 39", unsent), std::string::npos);
-    EXPECT_NE(log.find("34 35 36", received), std::string::npos);
-}
-
-BOOL WINAPI InvalidHandleWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED)
-{
-    *written = 0;
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    const std::pair<size_t, const char*> lines[] = {
+        {sent, "データサイズ = 3"}, {unsent, "データサイズ = 7"}, {sent, "30 31 32"},
+        {unsent, "33 34 35 36 37 38 39"}, {received, "34 35 36"}};
+    for (const auto& [from, text] : lines) EXPECT_NE(log.find(text, from), std::string::npos) << text;
 }
 
 TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
 {
-    Open();
-    DeviceCalls calls = Win32DeviceCalls();
-    calls.writeFile = InvalidHandleWrite;
-    UseCalls(calls);
-    Start();
+    Start([](HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
+        *written = 0;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    });
     ASSERT_TRUE(Send("one"));
     ASSERT_TRUE(AwaitRecords(1));
-    EXPECT_EQ(main_.records[0].kind, RECORD_SEND_ERROR);
-    EXPECT_EQ(main_.records[0].bytes, "one");
+    EXPECT_EQ(Summary(main_.records), "E1:one ");
     ASSERT_TRUE(main_.PumpUntil([&] { return !main_.ioErrors.empty(); }, 2000));
-    EXPECT_EQ(main_.ioErrors[0], (std::pair<DWORD, LPARAM>{ERROR_INVALID_HANDLE, ENGINE_WRITER}));
+    EXPECT_EQ(main_.ioErrors[0], IoError(ERROR_INVALID_HANDLE, ENGINE_WRITER));
     ASSERT_TRUE(main_.PumpUntil([&] { return !IsWriterRunning(engine_); }, 2000));
-
-    // The writer is gone but its slot still holds it: later sends complete
-    // at once instead of waiting for ever.
+    // The writer is gone but its slot still holds it: later sends do not wait for ever.
     EXPECT_NE(engine_.thread[ENGINE_WRITER], nullptr);
-    DWORD start = GetTickCount();
-    EXPECT_TRUE(Send("two"));
-    EXPECT_TRUE(Send("three", true));
-    EXPECT_LT(GetTickCount() - start, 1000u);
-    main_.PumpFor(100);
-    EXPECT_EQ(main_.records.size(), 1u);
+    ExpectSendsSwallowedAtOnce();
 }
 
-// A write that never comes back (the writer will be ended from outside).
 HANDLE g_writeEntered = nullptr;
-BOOL WINAPI EndlessWrite(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)
-{
-    SetEvent(g_writeEntered);
-    Sleep(INFINITE);
-    return FALSE;
-}
-
-struct SyncSender {
-    std::atomic<bool> returned{false};
-};
 
 TEST_F(Engine, ASynchronousSenderStopsWaitingWhenTheWriterEnds)
 {
-    Open();
-    DeviceCalls calls = Win32DeviceCalls();
-    calls.writeFile = EndlessWrite;
-    UseCalls(calls);
     g_writeEntered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    Start();
+    Start([](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {  // never comes back
+        SetEvent(g_writeEntered);
+        Sleep(INFINITE);
+        return FALSE;
+    });
     ASSERT_TRUE(Send("stuck", true));
     ASSERT_TRUE(main_.PumpUntil([] { return WaitForSingleObject(g_writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
-
-    // Another thread sends synchronously; its request queues behind the
-    // stuck write.
-    SyncSender sender;
-    HANDLE thread = CreateThread(
+    // Another thread sends synchronously; its request queues behind the stuck write.
+    static std::atomic<bool> returned;
+    returned = false;
+    HANDLE sender = CreateThread(
         nullptr, 0,
-        [](void* p) -> DWORD {
+        [](void*) -> DWORD {
             SubmitSend("queued", 6, false);
-            static_cast<SyncSender*>(p)->returned = true;
+            returned = true;
             return 0;
         },
-        &sender, 0, nullptr);
+        nullptr, 0, nullptr);
     main_.PumpFor(300);
-    ASSERT_FALSE(sender.returned);
-
-    // The writer ends without ever looking at its queue.
-    TerminateThread(engine_.thread[ENGINE_WRITER], 1);
-    EXPECT_TRUE(main_.PumpUntil([&] { return sender.returned.load(); }, 3000));
-    EXPECT_EQ(WaitForSingleObject(thread, 3000), WAIT_OBJECT_0);
-    CloseHandle(thread);
+    ASSERT_FALSE(returned);
+    TerminateThread(engine_.thread[ENGINE_WRITER], 1);  // ends without looking at its queue
+    EXPECT_TRUE(main_.PumpUntil([&] { return returned.load(); }, 3000));
+    EXPECT_EQ(WaitForSingleObject(sender, 3000), WAIT_OBJECT_0);
+    CloseHandle(sender);
     CloseHandle(g_writeEntered);
 }
 
-// --- pending writes on the cable -------------------------------------------
-
-// More than the cable holds while the far end does not read: the write
-// stays pending.
-const std::string& BigBlock()
+TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue)
 {
-    static const std::string block = [] {
-        std::string b(1 << 20, '\0');
-        for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<char>('A' + i % 26);
-        return b;
-    }();
-    return block;
-}
-
-TEST_F(Engine, StoppingDiscardsThePendingWriteAndEveryQueuedRequestInOrder)
-{
-    Open();
     Start();
     ASSERT_TRUE(Send(BigBlock(), true));
-    ASSERT_TRUE(Send("a", true));
-    ASSERT_TRUE(Send("b", true));
-    ASSERT_TRUE(Send("c", true));
     main_.PumpFor(300);
     ASSERT_TRUE(main_.records.empty()) << "the big write should still be pending";
-
-    Stop();
-    ASSERT_TRUE(AwaitRecords(4));
-    main_.PumpFor(100);
-    ASSERT_EQ(main_.records.size(), 4u);
-    const char* expected[] = {nullptr, "a", "b", "c"};
-    for (uint32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(main_.records[i].kind, RECORD_DISCARD);
-        EXPECT_EQ(main_.records[i].number, i + 1);
-        EXPECT_EQ(main_.records[i].bytes, expected[i] ? expected[i] : BigBlock());
-    }
-}
-
-TEST_F(Engine, CancellingThePendingWriteRecordsItAsUnsentAndGoesOn)
-{
-    Open();
-    Start();
-    ASSERT_TRUE(Send(BigBlock(), true));
-    main_.PumpFor(300);
-    ASSERT_TRUE(main_.records.empty());
     SendMessageA(main_.Handle(), WM_VORLIN_CANCEL_WRITE, 0, 0);
     ASSERT_TRUE(AwaitRecords(1));
-    EXPECT_EQ(main_.records[0].kind, RECORD_SEND_ERROR);
-    EXPECT_EQ(main_.records[0].number, 1u);
-    EXPECT_EQ(main_.records[0].bytes.size(), BigBlock().size());
+    EXPECT_EQ(Summary(main_.records), "E1:<big> ");
     // The writer reports the aborted write. (Its receive-side purge also
     // ends the reader's pending read, which the reader reports too.)
-    const std::pair<DWORD, LPARAM> aborted{ERROR_OPERATION_ABORTED, ENGINE_WRITER};
-    EXPECT_TRUE(main_.PumpUntil(
-        [&] {
-            for (const auto& e : main_.ioErrors)
-                if (e == aborted) return true;
-            return false;
-        },
-        2000));
-
+    const IoError aborted{ERROR_OPERATION_ABORTED, ENGINE_WRITER};
+    EXPECT_TRUE(main_.PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }, 2000));
     // The writer goes on with the next request.
     peer_.Drain(300);
     ASSERT_TRUE(Send("after"));
     EXPECT_EQ(peer_.Read(5, 3000), "after");
     ASSERT_TRUE(AwaitRecords(2));
-    EXPECT_EQ(main_.records[1].kind, RECORD_SEND);
-    EXPECT_EQ(main_.records[1].number, 2u);
-}
 
-// --- the reader ---------------------------------------------------------------
-
-TEST_F(Engine, AReaderWokenByAnotherMessageKeepsItsPendingRead)
-{
-    Open();
-    Start();
-    main_.PumpFor(200);
-    for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
-    main_.PumpFor(200);
-    ASSERT_TRUE(peer_.Write("data"));
-    ASSERT_TRUE(AwaitRecords(1));
+    for (const std::string& bytes : {BigBlock(), std::string("a"), std::string("b"), std::string("c")})
+        ASSERT_TRUE(Send(bytes, true));
     main_.PumpFor(300);
-    ASSERT_EQ(main_.records.size(), 1u);
-    EXPECT_EQ(main_.records[0].bytes, "data");
-    EXPECT_EQ(main_.records[0].number, 1u);
-    EXPECT_TRUE(main_.ioErrors.empty());
+    ASSERT_EQ(main_.records.size(), 2u) << "the big write should still be pending";
+    Stop();
+    ASSERT_TRUE(AwaitRecords(6));
+    main_.PumpFor(100);
+    EXPECT_EQ(Summary(main_.records), "E1:<big> S2:after D3:<big> D4:a D5:b D6:c ");
 }
 
-// --- modem lines and line requests ---------------------------------------------
-
-TEST_F(Engine, LineChangesAtTheFarEndAreReportedWithinASecond)
-{
-    Open();
-    Start();
-    ASSERT_TRUE(main_.PumpUntil([&] { return !main_.modemStatuses.empty(); }, 3000));
-    ASSERT_TRUE(peer_.Line(CLRRTS));
-    ASSERT_TRUE(main_.PumpUntil([&] { return (main_.modemStatuses.back() & MS_CTS_ON) == 0; }, 1500));
-    ASSERT_TRUE(peer_.Line(CLRDTR));
-    ASSERT_TRUE(main_.PumpUntil(
-        [&] { return (main_.modemStatuses.back() & (MS_DSR_ON | MS_RLSD_ON)) == 0; }, 1500));
-    ASSERT_TRUE(peer_.Line(SETDTR));
-    ASSERT_TRUE(main_.PumpUntil([&] { return (main_.modemStatuses.back() & MS_DSR_ON) != 0; }, 1500));
-}
-
-TEST_F(Engine, LineRequestsThroughTheMainWindowReachTheFarEnd)
-{
-    Open();
-    Start();
-    auto line = [&](DWORD code) { return SendMessageA(main_.Handle(), WM_VORLIN_LINE_FUNCTION, 0, code) != 0; };
-    EXPECT_TRUE(line(CLRRTS));
-    EXPECT_EQ(peer_.ModemStatus() & MS_CTS_ON, 0u);
-    EXPECT_TRUE(line(CLRDTR));
-    EXPECT_EQ(peer_.ModemStatus() & (MS_DSR_ON | MS_RLSD_ON), 0u);
-    EXPECT_TRUE(line(SETRTS));
-    EXPECT_TRUE(line(SETDTR));
-    EXPECT_EQ(peer_.ModemStatus() & kAllLines, kAllLines);
-    EXPECT_FALSE(line(77));
-
-    // A break is seen at the far end as a break event.
-    HANDLE waiter = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD { return static_cast<FarEnd*>(p)->WaitEvent(EV_BREAK, 3000); }, &peer_, 0, nullptr);
-    Sleep(200);
-    EXPECT_TRUE(line(SETBREAK));
-    EXPECT_TRUE(line(CLRBREAK));
-    ASSERT_EQ(WaitForSingleObject(waiter, 5000), WAIT_OBJECT_0);
-    DWORD seen = 0;
-    GetExitCodeThread(waiter, &seen);
-    CloseHandle(waiter);
-    EXPECT_NE(seen & EV_BREAK, 0u);
-
-    DWORD status = 0;
-    EscapeRequest request{0x1B0068, nullptr, 0, &status, sizeof status, 99};  // IOCTL_SERIAL_GET_MODEMSTATUS
-    EXPECT_NE(SendMessageA(main_.Handle(), WM_VORLIN_ESCAPE_REQUEST, 0, reinterpret_cast<LPARAM>(&request)), 0);
-    EXPECT_EQ(request.error, 0u);
-    EXPECT_EQ(request.outputLength, 4u);
-    EXPECT_EQ(status & kAllLines, kAllLines);
-}
-
-TEST_F(Engine, LineRequestsWithoutAnEngineFail)
-{
-    EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
-    EscapeRequest request{0x1B0068, nullptr, 0, nullptr, 0, 0};
-    EXPECT_FALSE(ExecuteIoControl(engine_, &request));
-    EXPECT_NE(request.error, 0u);
-}
-
-// A line function that takes its time, so that requests queue behind it.
 std::atomic<int> g_slowLineCalls{0};
-BOOL WINAPI SlowEscape(HANDLE port, DWORD code)
-{
-    ++g_slowLineCalls;
-    Sleep(400);
-    return EscapeCommFunction(port, code);
-}
 
 TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
 {
-    Open();
     DeviceCalls calls = Win32DeviceCalls();
-    calls.escapeCommFunction = SlowEscape;
-    UseCalls(calls);
-    Start();
-    HANDLE firstDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE secondDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    uint32_t first = SETRTS;
-    uint32_t second = SETDTR;
-    DWORD events = engine_.threadId[ENGINE_EVENT];
+    calls.escapeCommFunction = [](HANDLE port, DWORD code) {  // takes its time, so requests queue behind it
+        ++g_slowLineCalls;
+        Sleep(400);
+        return EscapeCommFunction(port, code);
+    };
+    Start(nullptr, calls);
+    HANDLE done[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    uint32_t codes[2] = {SETRTS, SETDTR};
+    const DWORD events = engine_.threadId[ENGINE_EVENT];
+    auto post = [&](int i) {
+        return PostThreadMessageA(events, WM_VORLIN_LINE_FUNCTION, reinterpret_cast<WPARAM>(done[i]),
+                                  reinterpret_cast<LPARAM>(&codes[i]));
+    };
     g_slowLineCalls = 0;
-    ASSERT_TRUE(PostThreadMessageA(events, WM_VORLIN_LINE_FUNCTION, reinterpret_cast<WPARAM>(firstDone),
-                                   reinterpret_cast<LPARAM>(&first)));
-    // Wait until the first request is being run, then queue a stop and a
-    // second request behind it.
+    ASSERT_TRUE(post(0));
+    // While the first request runs, queue a stop and a second request behind it.
     DWORD start = GetTickCount();
     while (g_slowLineCalls == 0 && GetTickCount() - start < 2000) Sleep(5);
     ASSERT_EQ(g_slowLineCalls, 1);
     ASSERT_TRUE(PostThreadMessageA(events, WM_VORLIN_STOP, 0, 0));
-    ASSERT_TRUE(PostThreadMessageA(events, WM_VORLIN_LINE_FUNCTION, reinterpret_cast<WPARAM>(secondDone),
-                                   reinterpret_cast<LPARAM>(&second)));
-    EXPECT_EQ(WaitForSingleObject(firstDone, 3000), WAIT_OBJECT_0);
-    EXPECT_EQ(first, 0u);
-    EXPECT_EQ(WaitForSingleObject(secondDone, 3000), WAIT_OBJECT_0);
-    EXPECT_EQ(second, static_cast<uint32_t>(ERROR_OPERATION_ABORTED));
+    ASSERT_TRUE(post(1));
+    EXPECT_EQ(WaitForMultipleObjects(2, done, TRUE, 3000), WAIT_OBJECT_0);
+    EXPECT_EQ(codes[0], 0u);
+    EXPECT_EQ(codes[1], static_cast<uint32_t>(ERROR_OPERATION_ABORTED));
     EXPECT_EQ(g_slowLineCalls, 1);
     // The event thread has ended; a new request fails at once.
     ASSERT_EQ(WaitForSingleObject(threads_[ENGINE_EVENT], 3000), WAIT_OBJECT_0);
     EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
-    CloseHandle(firstDone);
-    CloseHandle(secondDone);
-}
+    CloseHandle(done[0]);
+    CloseHandle(done[1]);
 
-struct SentDuringWait {
-    HWND window;
+    // Waiting for a line request, the main thread still serves messages sent
+    // to it by a thread blocked in SendMessage.
+    Stop();
+    Start(nullptr, calls);
     std::atomic<bool> answered{false};
-};
-
-TEST_F(Engine, TheMainThreadServesSentMessagesWhileItWaitsForALineRequest)
-{
-    Open();
-    DeviceCalls calls = Win32DeviceCalls();
-    calls.escapeCommFunction = SlowEscape;
-    UseCalls(calls);
-    Start();
-    SentDuringWait sender{main_.Handle()};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            auto* s = static_cast<SentDuringWait*>(p);
-            Sleep(100);
-            // Another thread blocked in SendMessage to the main window.
-            SendMessageA(s->window, WM_NULL, 0, 0);
-            s->answered = true;
-            return 0;
-        },
-        &sender, 0, nullptr);
+    auto sender = std::async(std::launch::async, [&] {
+        Sleep(100);
+        answered = SendMessageTimeoutA(main_.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr) != 0;
+    });
     EXPECT_TRUE(ExecuteLineFunction(engine_, SETRTS));
-    // The sender was answered during the 400 ms the request took.
-    EXPECT_TRUE(sender.answered);
-    WaitForSingleObject(thread, 5000);
-    CloseHandle(thread);
+    EXPECT_TRUE(answered) << "answered during the 400 ms the request took";
+    sender.get();
 }
-
-// --- the comm wait ---------------------------------------------------------
 
 std::atomic<DWORD> g_fakeStatus{0};
 std::atomic<int> g_waitCalls{0};
 
-BOOL WINAPI FakeModemStatus(HANDLE, LPDWORD status)
+TEST_F(Engine, ACommWaitThatFailsIsRetriedAtTheTicksThatAlsoFindChanges)
 {
-    *status = g_fakeStatus;
-    return TRUE;
-}
-// A comm wait that never reports anything: only the timer sees changes.
-BOOL WINAPI SilentWait(HANDLE port, LPDWORD mask, LPOVERLAPPED ov)
-{
-    ++g_waitCalls;
-    return WaitCommEvent(port, mask, ov);
-}
-BOOL WINAPI FailingWait(HANDLE, LPDWORD, LPOVERLAPPED)
-{
-    ++g_waitCalls;
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
-}
-
-TEST_F(Engine, AChangeWithoutACommEventIsFoundByTheTimer)
-{
-    Open();
     DeviceCalls calls = Win32DeviceCalls();
-    calls.getCommModemStatus = FakeModemStatus;
-    calls.waitCommEvent = SilentWait;
-    UseCalls(calls);
+    calls.getCommModemStatus = [](HANDLE, LPDWORD status) { return *status = g_fakeStatus, TRUE; };
+    calls.waitCommEvent = [](HANDLE, LPDWORD, LPOVERLAPPED) {
+        ++g_waitCalls;
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    };
     g_fakeStatus = MS_CTS_ON;
-    Start();
-    ASSERT_TRUE(main_.PumpUntil([&] { return !main_.modemStatuses.empty(); }, 3000));
-    EXPECT_EQ(main_.modemStatuses[0], static_cast<DWORD>(MS_CTS_ON));
-    // The same status again is not reported by the timer.
-    main_.PumpFor(1200);
-    EXPECT_EQ(main_.modemStatuses.size(), 1u);
-    g_fakeStatus = MS_RING_ON;
-    ASSERT_TRUE(main_.PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }, 1500));
-}
-
-TEST_F(Engine, ACommWaitThatFailsAtOnceIsRetriedAtTheNextTick)
-{
-    Open();
-    DeviceCalls calls = Win32DeviceCalls();
-    calls.waitCommEvent = FailingWait;
-    UseCalls(calls);
     g_waitCalls = 0;
-    Start();
-    // Requests are still served while the wait keeps failing.
-    EXPECT_TRUE(ExecuteLineFunction(engine_, CLRRTS));
+    Start(nullptr, calls);
+    EXPECT_TRUE(ExecuteLineFunction(engine_, CLRRTS));  // requests are still served
     main_.PumpFor(2500);
-    int calls2500 = g_waitCalls;
-    EXPECT_GE(calls2500, 2);   // tried again at the ticks
-    EXPECT_LE(calls2500, 5);   // not in a busy loop
-    // Reported once, not at every retry.
-    ASSERT_EQ(main_.ioErrors.size(), 1u);
-    EXPECT_EQ(main_.ioErrors[0], (std::pair<DWORD, LPARAM>{ERROR_NOT_SUPPORTED, ENGINE_EVENT}));
+    EXPECT_GE(g_waitCalls, 2);  // tried again at the ticks
+    EXPECT_LE(g_waitCalls, 5);  // not in a busy loop
+    // Reported once, not at every retry; the same status is not reported again.
+    EXPECT_EQ(main_.ioErrors, (std::vector<IoError>{{ERROR_NOT_SUPPORTED, ENGINE_EVENT}}));
+    EXPECT_EQ(main_.modemStatuses, (std::vector<DWORD>{MS_CTS_ON}));
+    g_fakeStatus = MS_RING_ON;
+    EXPECT_TRUE(main_.PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }, 1500));
 }
 
 } // namespace

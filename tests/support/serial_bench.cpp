@@ -65,7 +65,7 @@ void FarEnd::Close()
     port_ = INVALID_HANDLE_VALUE;
 }
 
-bool FarEnd::Write(const void* bytes, size_t count)
+bool FarEnd::WritePort(HANDLE port, const void* bytes, size_t count)
 {
     const auto* p = static_cast<const uint8_t*>(bytes);
     OVERLAPPED ov{};
@@ -75,8 +75,8 @@ bool FarEnd::Write(const void* bytes, size_t count)
         DWORD chunk = count > 65536 ? 65536 : static_cast<DWORD>(count);
         DWORD written = 0;
         ResetEvent(ov.hEvent);
-        if (!WriteFile(port_, p, chunk, &written, &ov)) {
-            ok = GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port_, ov, &written, 30000);
+        if (!WriteFile(port, p, chunk, &written, &ov)) {
+            ok = GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port, ov, &written, 30000);
         }
         if (written == 0) ok = false;
         p += written;
@@ -232,14 +232,6 @@ std::vector<SeenRecord> MainWindowStub::OfKind(uint32_t kind) const
     std::vector<SeenRecord> out;
     for (const SeenRecord& r : records)
         if (r.kind == kind) out.push_back(r);
-    return out;
-}
-
-std::string MainWindowStub::BytesOfKind(uint32_t kind) const
-{
-    std::string out;
-    for (const SeenRecord& r : records)
-        if (r.kind == kind) out += r.bytes;
     return out;
 }
 

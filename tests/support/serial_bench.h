@@ -28,11 +28,11 @@ public:
     // both directions; false with the last error set.
     bool Open(const char* name);
     void Close();
-    bool IsOpen() const { return port_ != INVALID_HANDLE_VALUE; }
-    HANDLE Handle() const { return port_; }
 
-    bool Write(const void* bytes, size_t count);
+    bool Write(const void* bytes, size_t count) { return WritePort(port_, bytes, count); }
     bool Write(const std::string& text) { return Write(text.data(), text.size()); }
+    // Writes everything through an overlapped port handle (any port, not only a far end).
+    static bool WritePort(HANDLE port, const void* bytes, size_t count);
     // Reads until `count` bytes have come or the time is up.
     std::string Read(size_t count, DWORD timeoutMs);
     // Reads until nothing more comes for quietMs (or limitMs have passed).
@@ -80,8 +80,6 @@ public:
 
     // Records of one kind, in arrival order.
     std::vector<SeenRecord> OfKind(uint32_t kind) const;
-    // All bytes of the records of one kind, joined.
-    std::string BytesOfKind(uint32_t kind) const;
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
