@@ -95,10 +95,6 @@ protected:
         SetMessageFileForTesting(path.c_str());
         LoadMessageCatalogue();
     }
-    void ReportInBoxes(bool boxes)
-    {
-        GetAppSettings().flags = boxes ? savedFlags | APP_MESSAGE_BOXES : savedFlags & ~APP_MESSAGE_BOXES;
-    }
     TempFolder folder;
     std::string path;
     uint32_t savedFlags = GetAppSettings().flags;
@@ -201,7 +197,7 @@ TEST_F(Catalogue, GarbageFilesGiveTextsOrTheFallback)
 TEST_F(Catalogue, ReportsGoToTheStatusBarOrAMessageBox)
 {
     UseFile("2021 ポート %s を開けません。\n3001 ポートが接続されています。\\n終了しますか?\n");
-    ReportInBoxes(false);
+    GetAppSettings().flags &= ~APP_MESSAGE_BOXES;  // TearDown restores the flags
     // A top-level window with a status bar as child IDC_STATUS_BAR, as the main window has.
     INITCOMMONCONTROLSEX init{sizeof init, ICC_BAR_CLASSES};
     InitCommonControlsEx(&init);
@@ -226,7 +222,7 @@ TEST_F(Catalogue, ReportsGoToTheStatusBarOrAMessageBox)
     EXPECT_EQ(Report(nullptr, "lost", kAppTitle, MB_OKCANCEL), IDOK);
 
     // In a message box: the text, the icon, and the button the user pressed.
-    ReportInBoxes(true);
+    GetAppSettings().flags |= APP_MESSAGE_BOXES;
     std::wstring text;
     bool found = false, icon = false;
     UserThread user([&, thread = GetCurrentThreadId()] {
