@@ -5,11 +5,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "resources/resource.h"
@@ -249,9 +249,8 @@ TEST_F(Catalogue, ShippedFileHoldsEveryNumberWithTheInsertsItsCallersPass)
     ASSERT_GT(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0),
               0) << "not Shift_JIS";
     std::map<uint32_t, std::string> texts;
-    for (size_t start = 0, end; start < bytes.size(); start = end + 1) {
-        end = std::min(bytes.find('\n', start), bytes.size());
-        std::string line = bytes.substr(start, end - start);
+    std::istringstream file(bytes);
+    for (std::string line; std::getline(file, line);) {
         ASSERT_LT(line.size(), kMessageLineSize);
         uint32_t number;
         char* text;

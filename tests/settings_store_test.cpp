@@ -128,8 +128,8 @@ void ExpectDefaultsInBounds(const Loaded& s)
     EXPECT_EQ(Values({v.flipPerLine, v.fontSize, v.header, v.hex, v.ascii, v.string, v.alternate, v.keepCurPos,
                       v.unicode, v.kanji, v.newline, v.wheelMultiplier, v.kanjiBufferSize, v.maxDataCount}),
               Values({1, FONT_L, 1, 1, 0, 0, 0, 0, 0, KANJI_SJIS, NEWLINE_NONE, 3, 10240, 10000}));
-    EXPECT_EQ(Values({v.hexWrap.automatic, v.hexWrap.count, v.asciiWrap.automatic, v.asciiWrap.count, v.colourBackground,
-                      v.colourSend, v.colourRecv, v.colourError, v.colourDiscard}),
+    EXPECT_EQ(Values({v.hexWrap.automatic, v.hexWrap.count, v.asciiWrap.automatic, v.asciiWrap.count,
+                      v.colourBackground, v.colourSend, v.colourRecv, v.colourError, v.colourDiscard}),
               Values({1, 0, 1, 0, RGB(0xFF, 0xFF, 0xFF), RGB(0, 0x7F, 0), RGB(0, 0, 0xFF), RGB(0xFF, 0, 0),
                       RGB(0x7F, 0x7F, 0x7F)}));
     for (COLORREF c : s.colours.record) EXPECT_EQ(c, 0u);
@@ -165,8 +165,9 @@ TEST_F(SettingsStore, EmptyShippedOrNoFileGiveEveryDefault)
         EXPECT_EQ(s.dcb.record.EofChar, '\xA5');  // a field without a key keeps its value
         // The shipped file starts the toolbar with the built-in layout.
         EXPECT_STREQ(s.app.record.toolbarLayout,
-                     file != shipped ? "" : "MENU.CONNECT,MENU.DISCONNECT,,MENU.CLEAR,,MENU.SENDDATA,,MENU.LOGCHANGE,"
-                                            "MENU.LOG_STOP_RESTART,MENU.LOG_FLUSH,,MENU.SETTING,MENU.HELP_TOP,MENU.VERSION");
+                     file != shipped ? ""
+                                     : "MENU.CONNECT,MENU.DISCONNECT,,MENU.CLEAR,,MENU.SENDDATA,,MENU.LOGCHANGE,"
+                                       "MENU.LOG_STOP_RESTART,MENU.LOG_FLUSH,,MENU.SETTING,MENU.HELP_TOP,MENU.VERSION");
     }
 }
 
@@ -185,15 +186,17 @@ TEST_F(SettingsStore, ValuesParseIntoTheirFields)
 {
     // Application flags keep their low bit; LOGTYPE is compared exactly, the
     // other names after upper-casing and half-width mapping.
-    UseIni("[APPLICATION]\r\nSHOW_TOOLBAR=2\r\nFLATTEN_TOOLBAR=3\r\nABSOLUTELY_TRACING_KEYBOARD=1\r\nTOOLBAR=1,2,0,5\r\n"
-           "[LOG]\r\nHEADER=2\r\nHEX=0\r\nASCII=7\r\nLOGTYPE=cyclic\r\nKANJI=ｕｔｆ－８\r\n[PREVIEW]\r\nHEADER=2\r\n"
-           "STRING=1\r\nKANJI=ＪＩＳ\r\nFONT_SIZE=ｓｓ\r\nNEWLINE=crcrlf\r\n[COM1]\r\nfParity=2\r\nfOutX=3\r\n"
-           "fDtrControl=6\r\nXonLim=65537\r\nByteSize=263\r\nXonChar=255\r\n");
+    UseIni(Section("APPLICATION", {"SHOW_TOOLBAR=2", "FLATTEN_TOOLBAR=3", "ABSOLUTELY_TRACING_KEYBOARD=1",
+                                   "TOOLBAR=1,2,0,5"}) +
+           Section("LOG", {"HEADER=2", "HEX=0", "ASCII=7", "LOGTYPE=cyclic", "KANJI=ｕｔｆ－８"}) +
+           Section("PREVIEW", {"HEADER=2", "STRING=1", "KANJI=ＪＩＳ", "FONT_SIZE=ｓｓ", "NEWLINE=crcrlf"}) +
+           Section("COM1", {"fParity=2", "fOutX=3", "fDtrControl=6", "XonLim=65537", "ByteSize=263", "XonChar=255"}));
     Loaded s;
     EXPECT_EQ(s.app.record.flags, APP_AUTO_LOG_NAME | APP_MESSAGE_BOXES | APP_FLAT_TOOLBAR | APP_TRACE_KEYBOARD);
     EXPECT_STREQ(s.app.record.toolbarLayout, "1,2,0,5");
     const LogSettings& l = s.log.record;
-    EXPECT_EQ(Values({!!l.header, !!l.hex, !!l.ascii, l.logType, l.kanji}), Values({1, 0, 1, LOGTYPE_APPEND, KANJI_UTF8}));
+    EXPECT_EQ(Values({!!l.header, !!l.hex, !!l.ascii, l.logType, l.kanji}),
+              Values({1, 0, 1, LOGTYPE_APPEND, KANJI_UTF8}));
     const ViewSettings& v = s.view.record;
     EXPECT_EQ(Values({!!v.header, !!v.string, v.kanji, v.fontSize, v.newline}),
               Values({1, 1, KANJI_JIS, FONT_SS, NEWLINE_CRCRLF}));
@@ -287,7 +290,8 @@ TEST_F(SettingsStore, SavesWriteWhatWasLoaded)
 
 TEST_F(SettingsStore, SectionsSwitchesAndLogFolders)
 {
-    UseIni("[COM1]\r\nBaudRate=300\r\n[LINE]\r\nX=enable\r\n[PREVIEW]\r\nCUSTOMCOLOR2=#12G456\r\nCUSTOMCOLOR3=#AbCdEf\r\n");
+    UseIni(Section("COM1", {"BaudRate=300"}) + Section("LINE", {"X=enable"}) +
+           Section("PREVIEW", {"CUSTOMCOLOR2=#12G456", "CUSTOMCOLOR3=#AbCdEf"}));
     Loaded s;
     EXPECT_EQ(s.dcb.record.BaudRate, 300u);
     EXPECT_FALSE(s.panel);  // the switch is compared exactly
