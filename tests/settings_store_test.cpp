@@ -204,32 +204,25 @@ TEST_F(SettingsStore, ValuesParseIntoTheirFields)
     EXPECT_EQ(Values({d.fParity, d.fOutX, d.fDtrControl, d.XonLim, d.ByteSize, uint8_t(d.XonChar)}),
               Values({0, 1, 2, 1, 7, 255}));
 
-    const struct { const char* value; int64_t size; } sizes[] = {
-        {"1000", 65536},   {"-5", 65536},   {"abc", 0xFFFFFFFFLL}, {"65536", 65536},
-        {"8589934592", 8589934592LL}, {"", 0xFFFFFFFFLL}};
-    for (const auto& c : sizes) {
-        UseIni(std::string("[LOG]\r\nMAXLOGFILESIZE=") + c.value + "\r\n");
+    // Log sizes below 65536 are raised to it; values the view cannot work
+    // with give the defaults.
+    const struct { const char *size, *count, *wheel, *buffer; Values expected; } limits[] = {
+        {"1000", "0", "0", "1023", {65536, 10000, 3, 10240}},
+        {"-5", "1000001", "32", "-1", {65536, 10000, 3, 10240}},
+        {"abc", "-3", "-1", "1024", {0xFFFFFFFFLL, 10000, 3, 1024}},
+        {"65536", "1000000", "1", "", {65536, 1000000, 1, 10240}},
+        {"8589934592", "1", "31", "", {8589934592LL, 1, 31, 10240}},
+        {"", "", "", "", {0xFFFFFFFFLL, 10000, 3, 10240}}};
+    for (const auto& c : limits) {
+        UseIni(Section("LOG", {std::string("MAXLOGFILESIZE=") + c.size}) +
+               Section("PREVIEW", {std::string("MAXDATACOUNT=") + c.count, std::string("WHEEL_MULTIPLIER=") + c.wheel,
+                                   std::string("KANJI_BUFFER_SIZE=") + c.buffer}));
         LogSettings log;
-        LoadLogSettings(log);
-        EXPECT_EQ(log.maxFileSize, c.size) << c.value;
-    }
-
-    // Values the view cannot work with give the defaults.
-    const auto count = &ViewSettings::maxDataCount, wheel = &ViewSettings::wheelMultiplier,
-               buffer = &ViewSettings::kanjiBufferSize;
-    const struct { const char *key, *value; uint32_t ViewSettings::*field; uint32_t expected; } clamps[] = {
-        {"MAXDATACOUNT", "0", count, 10000},     {"MAXDATACOUNT", "1000001", count, 10000},
-        {"MAXDATACOUNT", "-3", count, 10000},    {"MAXDATACOUNT", "1000000", count, 1000000},
-        {"MAXDATACOUNT", "1", count, 1},         {"WHEEL_MULTIPLIER", "0", wheel, 3},
-        {"WHEEL_MULTIPLIER", "32", wheel, 3},    {"WHEEL_MULTIPLIER", "-1", wheel, 3},
-        {"WHEEL_MULTIPLIER", "1", wheel, 1},     {"WHEEL_MULTIPLIER", "31", wheel, 31},
-        {"KANJI_BUFFER_SIZE", "1023", buffer, 10240}, {"KANJI_BUFFER_SIZE", "-1", buffer, 10240},
-        {"KANJI_BUFFER_SIZE", "1024", buffer, 1024}};
-    for (const auto& c : clamps) {
-        UseIni(std::string("[PREVIEW]\r\n") + c.key + "=" + c.value + "\r\n");
         ViewSettings view;
+        LoadLogSettings(log);
         LoadViewSettings(view);
-        EXPECT_EQ(view.*c.field, c.expected) << c.key << "=" << c.value;
+        EXPECT_EQ(Values({log.maxFileSize, view.maxDataCount, view.wheelMultiplier, view.kanjiBufferSize}), c.expected)
+            << c.size << " " << c.count << " " << c.wheel << " " << c.buffer;
     }
 }
 

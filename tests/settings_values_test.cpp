@@ -5,10 +5,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/value_forms.h"
 
 namespace {
+
+using Values = std::vector<int64_t>;
 
 CtrlCodeSet Codes(const std::function<bool(int)>& marked)
 {
@@ -76,55 +79,48 @@ TEST(SettingsValues, ColourValues)
 TEST(SettingsValues, CtrlCodeSetForms)
 {
     // 64 hex digits read as bit groups; anything else one character per code,
-    // the rest cleared; more than 256 characters are cut.
-    const struct { std::string text; CtrlCodeSet set; } reads[] = {
-        {"FFFFFFFF" + std::string(56, '0'), Codes([](int c) { return c < 0x20; })},
-        {"8" + std::string(62, '0') + "1", Codes([](int c) { return c == 0 || c == 0xFF; })},
-        {"101x", Codes([](int c) { return c == 0 || c == 2 || c == 3; })},
-        {std::string(10000, '1'), Codes([](int) { return true; })}};
-    for (const auto& r : reads) {
-        SCOPED_TRACE(r.text.substr(0, 8));
-        CtrlCodeSet set = Codes([](int c) { return c == 0x40; });
-        ASSERT_TRUE(ParseCtrlCodeSet(r.text.c_str(), set));
-        EXPECT_EQ(memcmp(&set, &r.set, sizeof set), 0);
+    // the rest cleared, more than 256 characters cut. Written: the shortest
+    // text, with a "0" added where 64 characters would read as hex digits.
+    const std::string ones(256, '1');
+    const struct { std::string text; CtrlCodeSet set; std::string written; } cases[] = {
+        {"FFFFFFFF" + std::string(56, '0'), Codes([](int c) { return c < 0x20; }), ones.substr(0, 32)},
+        {"8" + std::string(62, '0') + "1", Codes([](int c) { return c == 0 || c == 0xFF; }),
+         "1" + std::string(254, '0') + "1"},
+        {"101x", Codes([](int c) { return c == 0 || c == 2 || c == 3; }), "1011"},
+        {"001", Codes([](int c) { return c == 2; }), "001"},
+        {"0", Codes([](int) { return false; }), "0"},
+        {"1" + std::string(62, '0') + "10", Codes([](int c) { return c == 0 || c == 63; }),
+         "1" + std::string(62, '0') + "10"},
+        {std::string(10000, '1'), Codes([](int) { return true; }), ones}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 8));
+        CtrlCodeSet set = Codes([](int code) { return code == 0x40; });
+        ASSERT_TRUE(ParseCtrlCodeSet(c.text.c_str(), set));
+        EXPECT_EQ(memcmp(&set, &c.set, sizeof set), 0);
+        char text[kCtrlCodeTextSize];
+        FormatCtrlCodeSet(c.set, text);
+        EXPECT_EQ(text, c.written);
     }
     CtrlCodeSet untouched = Codes([](int c) { return c == 7; });
     EXPECT_FALSE(ParseCtrlCodeSet("", untouched));
     EXPECT_EQ(untouched.code[7], 1);
-
-    // The shortest text that reads back; last marked code 63 needs 65
-    // characters, as 64 would read as the hex form.
-    const struct { CtrlCodeSet set; size_t length; } writes[] = {
-        {Codes([](int) { return false; }), 1}, {Codes([](int c) { return c == 2; }), 3},
-        {Codes([](int c) { return c == 0 || c == 63; }), 65}, {Codes([](int) { return true; }), 256}};
-    char text[kCtrlCodeTextSize];
-    for (const auto& w : writes) {
-        FormatCtrlCodeSet(w.set, text);
-        EXPECT_EQ(strlen(text), w.length);
-        CtrlCodeSet back = Codes([](int c) { return c == 0x40; });
-        ASSERT_TRUE(ParseCtrlCodeSet(text, back));
-        EXPECT_EQ(memcmp(&w.set, &back, sizeof back), 0) << text;
-    }
-    FormatCtrlCodeSet(Codes([](int c) { return c == 2; }), text);
-    EXPECT_STREQ(text, "001");
 }
 
 TEST(SettingsValues, WrapSettings)
 {
-    const struct { const char* text; uint32_t automatic, count; } reads[] = {
-        {"16", 0, 16}, {"１６", 0, 16}, {"0", 1, 0}, {"AUTO", 1, 0}, {"auto", 1, 0}, {"WIDE", 1, 0}, {"", 1, 0},
-        {"-4", 1, 0}};
-    for (const auto& r : reads) {
-        WrapSetting wrap = ParseWrapSetting(r.text);
-        EXPECT_EQ(wrap.automatic, r.automatic) << r.text;
-        EXPECT_EQ(wrap.count, r.count) << r.text;
+    const struct { const char* text; uint32_t automatic, count; const char* written; } cases[] = {
+        {"16", 0, 16, "16"},     {"１６", 0, 16, "16"},   {"0", 1, 0, "AUTO"}, {"AUTO", 1, 0, "AUTO"},
+        {"auto", 1, 0, "AUTO"}, {"WIDE", 1, 0, "AUTO"}, {"", 1, 0, "AUTO"},  {"-4", 1, 0, "AUTO"}};
+    char text[12];
+    for (const auto& c : cases) {
+        WrapSetting wrap = ParseWrapSetting(c.text);
+        EXPECT_EQ(Values({wrap.automatic, wrap.count}), Values({c.automatic, c.count})) << c.text;
+        FormatWrapSetting(wrap, text);
+        EXPECT_STREQ(text, c.written);
     }
-    const struct { WrapSetting wrap; const char* text; } writes[] = {
-        {{0, 16}, "16"}, {{1, 16}, "AUTO"}, {{0, 0}, "AUTO"}};
-    for (const auto& w : writes) {
-        char text[12];
-        FormatWrapSetting(w.wrap, text);
-        EXPECT_STREQ(text, w.text);
+    for (WrapSetting wrap : {WrapSetting{1, 16}, WrapSetting{0, 0}}) {
+        FormatWrapSetting(wrap, text);
+        EXPECT_STREQ(text, "AUTO");
     }
 }
 
