@@ -184,8 +184,9 @@ TEST_F(SettingsStore, BadValuesGiveDefaultsAndStayInTheirFields)
 
 TEST_F(SettingsStore, ValuesParseIntoTheirFields)
 {
-    // Application flags keep their low bit; LOGTYPE is compared exactly, the
-    // other names after upper-casing and half-width mapping.
+    // Application flags and port bit fields keep their low bits; LOGTYPE is
+    // compared exactly, the other names after upper-casing and half-width
+    // mapping.
     UseIni(Section("APPLICATION", {"SHOW_TOOLBAR=2", "FLATTEN_TOOLBAR=3", "ABSOLUTELY_TRACING_KEYBOARD=1",
                                    "TOOLBAR=1,2,0,5"}) +
            Section("LOG", {"HEADER=2", "HEX=0", "ASCII=7", "LOGTYPE=cyclic", "KANJI=ｕｔｆ－８"}) +
