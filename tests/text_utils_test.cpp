@@ -149,9 +149,10 @@ TEST(HexAndTrimText, HexUpToTheFirstZeroAndTrailingBlanksOnly)
 
 TEST(ColourButton, FaceFollowsTheSelectedState)
 {
-    // Draws the button at (2,3)-(22,15) on white; true where the brush painted.
-    const COLORREF colour = RGB(0x12, 0xC0, 0x34);
-    auto face = [&](UINT action, UINT state) {
+    // Draws the button at (2,3)-(22,15) on white; for each point, "X" where
+    // the brush painted it.
+    auto painted = [](UINT action, UINT state, std::initializer_list<POINT> points) {
+        const COLORREF colour = RGB(0x12, 0xC0, 0x34);
         HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
         HBITMAP bitmap = CreateCompatibleBitmap(screen, 30, 20);
         ReleaseDC(nullptr, screen);
@@ -161,23 +162,18 @@ TEST(ColourButton, FaceFollowsTheSelectedState)
         HBRUSH brush = CreateSolidBrush(colour);
         DRAWITEMSTRUCT item{ODT_BUTTON, 0, 0, action, state, nullptr, dc, RECT{2, 3, 22, 15}, 0};
         DrawColourButton(&item, brush);
-        std::vector<std::vector<bool>> painted(30, std::vector<bool>(20));
-        for (int x = 0; x < 30; ++x)
-            for (int y = 0; y < 20; ++y) painted[x][y] = GetPixel(dc, x, y) == colour;
+        std::string result;
+        for (POINT p : points) result += GetPixel(dc, p.x, p.y) == colour ? 'X' : '.';
         DeleteObject(brush);
         SelectObject(dc, old);
         DeleteObject(bitmap);
         DeleteDC(dc);
-        return painted;
+        return result;
     };
-    auto raised = face(ODA_DRAWENTIRE, 0);
-    EXPECT_TRUE(raised[3][4] && raised[19][12]);
-    EXPECT_FALSE(raised[20][13] || raised[2][3]);
-    auto pushed = face(ODA_SELECT, ODS_SELECTED);
-    EXPECT_TRUE(pushed[4][5] && pushed[20][13]);
-    EXPECT_FALSE(pushed[21][14] || pushed[3][4]);
-    // Corner squares at (right - 2, top + 1) and (left + 1, bottom - 2).
-    EXPECT_TRUE(pushed[20][4] && pushed[3][13]);
+    EXPECT_EQ(painted(ODA_DRAWENTIRE, 0, {{3, 4}, {19, 12}, {20, 13}, {2, 3}}), "XX..");
+    // Pushed, the face moves by a pixel; corner squares at (right - 2, top + 1)
+    // and (left + 1, bottom - 2).
+    EXPECT_EQ(painted(ODA_SELECT, ODS_SELECTED, {{4, 5}, {20, 13}, {21, 14}, {3, 4}, {20, 4}, {3, 13}}), "XX..XX");
 }
 
 namespace {
