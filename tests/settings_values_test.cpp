@@ -2,103 +2,63 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/value_forms.h"
 
 namespace {
 
-std::string FormatChar(char c)
-{
-    char text[3];
-    FormatCharValue(c, text);
-    return text;
-}
+using Values = std::vector<int64_t>;
 
-CtrlCodeSet Marked(std::initializer_list<int> codes)
+CtrlCodeSet Codes(const std::function<bool(int)>& marked)
 {
     CtrlCodeSet set{};
-    for (int c : codes) set.code[c] = 1;
+    for (int c = 0; c < 256; ++c) set.code[c] = marked(c);
     return set;
 }
 
 } // namespace
 
-TEST(SettingsValues, UpperHalfWidthMappingTakesFullWidthInput)
+// Names are checked through the store, which reads LOGTYPE exactly and the
+// other names mapped.
+TEST(SettingsValues, IntegersAndMappingStayInBounds)
 {
-    char out[64];
-    MapUpperHalfWidth("ｓｊｉｓ", out, sizeof out);
-    EXPECT_STREQ(out, "SJIS");
-    MapUpperHalfWidth("utf-8", out, sizeof out);
-    EXPECT_STREQ(out, "UTF-8");
-    MapUpperHalfWidth("＃００７ｆ００", out, sizeof out);
-    EXPECT_STREQ(out, "#007F00");
-    // A text longer than the buffer is cut, never overrun.
     char small[5];
     memset(small, 'Z', sizeof small);
     MapUpperHalfWidth("abcdefghij", small, 4);
     EXPECT_STREQ(small, "ABC");
     EXPECT_EQ(small[4], 'Z');
-}
 
-TEST(SettingsValues, IntegersNeedDigitsAndSaturate)
-{
-    EXPECT_EQ(ParseInteger("  42"), 42);
-    EXPECT_EQ(ParseInteger("-1"), -1);
-    EXPECT_EQ(ParseInteger("+7xyz"), 7);
-    EXPECT_FALSE(ParseInteger(""));
-    EXPECT_FALSE(ParseInteger("abc"));
-    EXPECT_FALSE(ParseInteger("-"));
-    EXPECT_FALSE(ParseInteger("１２"));  // full-width digits are no integer
-    EXPECT_EQ(ParseInteger(std::string(10000, '9').c_str()), INT32_MAX);
-    EXPECT_EQ(ParseInteger(("-" + std::string(50, '9')).c_str()), INT32_MIN);
-    EXPECT_EQ(ParseInteger64("-5"), -5);
-    EXPECT_EQ(ParseInteger64("8589934592"), 8589934592LL);
+    const std::string nines(10000, '9');
+    const struct { std::string text; std::optional<int32_t> value; } integers[] = {
+        {"  42", 42}, {"-1", -1}, {"+7xyz", 7}, {"", {}}, {"abc", {}}, {"-", {}},
+        {"１２", {}},  // full-width digits are no integer
+        {nines, INT32_MAX}, {"-" + nines, INT32_MIN}};
+    for (const auto& c : integers) EXPECT_EQ(ParseInteger(c.text.c_str()), c.value) << c.text.substr(0, 8);
     EXPECT_GT(*ParseInteger64(std::string(400, '9').c_str()), INT64_MAX / 20);
 }
 
-TEST(SettingsValues, NamesExactOrMapped)
+TEST(SettingsValues, CharValuesReadDigitsOrTheFirstByteAndWriteHighBytesAsDigits)
 {
-    EXPECT_EQ(ParseName("CYCLIC", kLogTypeNames, 3, false, 0), 1);
-    EXPECT_EQ(ParseName("cyclic", kLogTypeNames, 3, false, 0), 0);
-    EXPECT_EQ(ParseName("AUTO", kLogTypeNames, 3, false, 0), 2);
-    EXPECT_EQ(ParseName("euc", kKanjiNames, 4, true, 0), 1);
-    EXPECT_EQ(ParseName("ＪＩＳ", kKanjiNames, 4, true, 0), 2);
-    EXPECT_EQ(ParseName("ｕｔｆ－８", kKanjiNames, 4, true, 0), 3);
-    EXPECT_EQ(ParseName("crlf", kNewlineNames, 5, true, 0), 2);
-    EXPECT_EQ(ParseName("ll", kFontSizeNames, 5, true, 3), 4);
-    EXPECT_EQ(ParseName("XL", kFontSizeNames, 5, true, 3), 3);
-    EXPECT_EQ(ParseName("", kFontSizeNames, 5, true, 3), 3);
-}
+    const struct { std::string text; char fallback, value; } reads[] = {
+        {"2C", ' ', ','}, {"2c", ' ', ','},   {"２Ｃ", ' ', ','},  {",", ' ', ','},    {"ABC", ' ', 'A'},
+        {"2G", ' ', '2'}, {"", '?', '?'},     {"\xA5", '?', '\xA5'}, {"FF", '?', '\xFF'},
+        {std::string(10000, 'q'), '?', 'q'}};
+    for (const auto& c : reads) EXPECT_EQ(ParseCharValue(c.text.c_str(), c.fallback), c.value) << c.text.substr(0, 4);
 
-TEST(SettingsValues, CharValueReadsDigitsOrTheFirstCharacter)
-{
-    EXPECT_EQ(ParseCharValue("2C", ' '), ',');
-    EXPECT_EQ(ParseCharValue("2c", ' '), ',');
-    EXPECT_EQ(ParseCharValue("２Ｃ", ' '), ',');
-    EXPECT_EQ(ParseCharValue(",", ' '), ',');
-    EXPECT_EQ(ParseCharValue("ABC", ' '), 'A');
-    EXPECT_EQ(ParseCharValue("2G", ' '), '2');
-    EXPECT_EQ(ParseCharValue("", '?'), '?');
-    EXPECT_EQ(ParseCharValue("\xA5", '?'), '\xA5');
-    EXPECT_EQ(ParseCharValue("FF", '?'), '\xFF');
-    EXPECT_EQ(ParseCharValue(std::string(10000, 'q').c_str(), '?'), 'q');
-}
-
-TEST(SettingsValues, CharValueWritesPrintablesAsThemselvesAndOthersAsDigits)
-{
-    EXPECT_EQ(FormatChar(','), ",");
-    EXPECT_EQ(FormatChar('A'), "A");
-    EXPECT_EQ(FormatChar('\t'), "09");
-    EXPECT_EQ(FormatChar(' '), "20");
-    EXPECT_EQ(FormatChar('\x7F'), "7F");
-    EXPECT_EQ(FormatChar(0), "00");
     // High bytes as digits: a lone lead byte in the file would swallow the
     // line's end when the file is read as Shift_JIS.
-    EXPECT_EQ(FormatChar('\x81'), "81");
-    EXPECT_EQ(FormatChar('\xFF'), "FF");
+    const struct { char c; const char* text; } writes[] = {
+        {',', ","}, {'A', "A"}, {'\t', "09"}, {' ', "20"}, {'\x7F', "7F"}, {0, "00"}, {'\x81', "81"}, {'\xFF', "FF"}};
+    char text[3];
+    for (const auto& w : writes) {
+        FormatCharValue(w.c, text);
+        EXPECT_STREQ(text, w.text);
+    }
     for (int c = 0; c < 256; ++c) {
-        char text[3];
         FormatCharValue(static_cast<char>(c), text);
         EXPECT_EQ(static_cast<unsigned char>(ParseCharValue(text, '?')), c) << "code " << c;
     }
@@ -106,98 +66,71 @@ TEST(SettingsValues, CharValueWritesPrintablesAsThemselvesAndOthersAsDigits)
 
 TEST(SettingsValues, ColourValues)
 {
-    EXPECT_EQ(ParseColourValue("#007F00", 1), RGB(0, 0x7F, 0));
-    EXPECT_EQ(ParseColourValue("#ff0000", 1), RGB(0xFF, 0, 0));
-    EXPECT_EQ(ParseColourValue("＃００００ＦＦ", 1), RGB(0, 0, 0xFF));
-    EXPECT_EQ(ParseColourValue("#GG0000", 1), 1u);
-    EXPECT_EQ(ParseColourValue("#FFF", 1), 1u);
-    EXPECT_EQ(ParseColourValue("007F00", 1), 1u);
-    EXPECT_EQ(ParseColourValue("", 1), 1u);
-    EXPECT_EQ(ParseColourValue(("#" + std::string(10000, 'A')).c_str(), 1), RGB(0xAA, 0xAA, 0xAA));
+    const struct { std::string text; COLORREF colour; } cases[] = {
+        {"#007F00", RGB(0, 0x7F, 0)}, {"#ff0000", RGB(0xFF, 0, 0)}, {"＃００００ＦＦ", RGB(0, 0, 0xFF)},
+        {"#GG0000", 1}, {"#FFF", 1}, {"007F00", 1}, {"", 1},
+        {"#" + std::string(10000, 'A'), RGB(0xAA, 0xAA, 0xAA)}};
+    for (const auto& c : cases) EXPECT_EQ(ParseColourValue(c.text.c_str(), 1), c.colour) << c.text.substr(0, 8);
     char text[8];
     FormatColourValue(RGB(0x12, 0xAB, 0x0F), text);
     EXPECT_STREQ(text, "#12AB0F");
-    EXPECT_EQ(ParseColourValue(text, 0), RGB(0x12, 0xAB, 0x0F));
 }
 
-TEST(SettingsValues, CtrlCodeSetHexForm)
+TEST(SettingsValues, CtrlCodeSetForms)
 {
-    CtrlCodeSet set = Marked({0x40});
-    ASSERT_TRUE(ParseCtrlCodeSet("FFFFFFFF00000000000000000000000000000000000000000000000000000000", set));
-    for (int c = 0; c < 256; ++c) EXPECT_EQ(set.code[c], c < 0x20 ? 1 : 0) << c;
-    ASSERT_TRUE(ParseCtrlCodeSet("8000000000000000000000000000000000000000000000000000000000000001", set));
-    for (int c = 0; c < 256; ++c) EXPECT_EQ(set.code[c], c == 0 || c == 0xFF ? 1 : 0) << c;
-}
-
-TEST(SettingsValues, CtrlCodeSetCharacterForm)
-{
-    CtrlCodeSet set{};
-    ASSERT_TRUE(ParseCtrlCodeSet("101x", set));
-    EXPECT_EQ(set.code[0], 1);
-    EXPECT_EQ(set.code[1], 0);
-    EXPECT_EQ(set.code[2], 1);
-    EXPECT_EQ(set.code[3], 1);
-    EXPECT_EQ(set.code[4], 0);
-    // Longer than 256 characters: the rest is ignored.
-    ASSERT_TRUE(ParseCtrlCodeSet(std::string(10000, '1').c_str(), set));
-    for (int c = 0; c < 256; ++c) EXPECT_EQ(set.code[c], 1);
-    CtrlCodeSet untouched = Marked({7});
+    // 64 hex digits read as bit groups; anything else one character per code,
+    // the rest cleared, more than 256 characters cut. Written: the shortest
+    // text, with a "0" added where 64 characters would read as hex digits.
+    const std::string ones(256, '1');
+    const struct { std::string text; CtrlCodeSet set; std::string written; } cases[] = {
+        {"FFFFFFFF" + std::string(56, '0'), Codes([](int c) { return c < 0x20; }), ones.substr(0, 32)},
+        {"8" + std::string(62, '0') + "1", Codes([](int c) { return c == 0 || c == 0xFF; }),
+         "1" + std::string(254, '0') + "1"},
+        {"101x", Codes([](int c) { return c == 0 || c == 2 || c == 3; }), "1011"},
+        {"001", Codes([](int c) { return c == 2; }), "001"},
+        {"0", Codes([](int) { return false; }), "0"},
+        {"1" + std::string(62, '0') + "10", Codes([](int c) { return c == 0 || c == 63; }),
+         "1" + std::string(62, '0') + "10"},
+        {std::string(10000, '1'), Codes([](int) { return true; }), ones}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 8));
+        CtrlCodeSet set = Codes([](int code) { return code == 0x40; });
+        ASSERT_TRUE(ParseCtrlCodeSet(c.text.c_str(), set));
+        EXPECT_EQ(memcmp(&set, &c.set, sizeof set), 0);
+        char text[kCtrlCodeTextSize];
+        FormatCtrlCodeSet(c.set, text);
+        EXPECT_EQ(text, c.written);
+    }
+    CtrlCodeSet untouched = Codes([](int c) { return c == 7; });
     EXPECT_FALSE(ParseCtrlCodeSet("", untouched));
     EXPECT_EQ(untouched.code[7], 1);
 }
 
-TEST(SettingsValues, CtrlCodeSetWritesShortestTextThatReadsBack)
-{
-    char text[kCtrlCodeTextSize];
-    FormatCtrlCodeSet(Marked({}), text);
-    EXPECT_STREQ(text, "0");
-    FormatCtrlCodeSet(Marked({2}), text);
-    EXPECT_STREQ(text, "001");
-
-    // Last marked code 63: 64 characters would read as the hex form.
-    CtrlCodeSet set = Marked({0, 63});
-    FormatCtrlCodeSet(set, text);
-    EXPECT_EQ(strlen(text), 65u);
-    CtrlCodeSet back{};
-    ASSERT_TRUE(ParseCtrlCodeSet(text, back));
-    EXPECT_EQ(memcmp(&set, &back, sizeof set), 0);
-
-    CtrlCodeSet all;
-    memset(all.code, 1, sizeof all.code);
-    FormatCtrlCodeSet(all, text);
-    EXPECT_EQ(strlen(text), 256u);
-    ASSERT_TRUE(ParseCtrlCodeSet(text, back));
-    EXPECT_EQ(memcmp(&all, &back, sizeof all), 0);
-}
-
 TEST(SettingsValues, WrapSettings)
 {
-    WrapSetting wrap = ParseWrapSetting("16");
-    EXPECT_EQ(wrap.automatic, 0u);
-    EXPECT_EQ(wrap.count, 16u);
-    EXPECT_EQ(ParseWrapSetting("１６").count, 16u);
-    for (const char* automatic : {"0", "AUTO", "auto", "WIDE", "", "-4"}) {
-        wrap = ParseWrapSetting(automatic);
-        EXPECT_EQ(wrap.automatic, 1u) << automatic;
-        EXPECT_EQ(wrap.count, 0u) << automatic;
-    }
+    const struct { const char* text; uint32_t automatic, count; const char* written; } cases[] = {
+        {"16", 0, 16, "16"},     {"１６", 0, 16, "16"},   {"0", 1, 0, "AUTO"}, {"AUTO", 1, 0, "AUTO"},
+        {"auto", 1, 0, "AUTO"}, {"WIDE", 1, 0, "AUTO"}, {"", 1, 0, "AUTO"},  {"-4", 1, 0, "AUTO"}};
     char text[12];
-    FormatWrapSetting(WrapSetting{0, 16}, text);
-    EXPECT_STREQ(text, "16");
-    FormatWrapSetting(WrapSetting{1, 16}, text);
-    EXPECT_STREQ(text, "AUTO");
-    FormatWrapSetting(WrapSetting{0, 0}, text);
-    EXPECT_STREQ(text, "AUTO");
+    for (const auto& c : cases) {
+        WrapSetting wrap = ParseWrapSetting(c.text);
+        EXPECT_EQ(Values({wrap.automatic, wrap.count}), Values({c.automatic, c.count})) << c.text;
+        FormatWrapSetting(wrap, text);
+        EXPECT_STREQ(text, c.written);
+    }
+    for (WrapSetting wrap : {WrapSetting{1, 16}, WrapSetting{0, 0}}) {
+        FormatWrapSetting(wrap, text);
+        EXPECT_STREQ(text, "AUTO");
+    }
 }
 
 TEST(SettingsValues, LogFolderIsSavedRelativeOnlyInsideTheProgramFolder)
 {
-    EXPECT_STREQ(LogFolderForSaving("C:\\Tools\\log", "C:\\Tools"), "log");
-    EXPECT_STREQ(LogFolderForSaving("c:\\TOOLS\\LOG", "C:\\Tools"), "LOG");
-    EXPECT_STREQ(LogFolderForSaving("C:\\ToolsExtra\\log", "C:\\Tools"), "C:\\ToolsExtra\\log");
-    EXPECT_STREQ(LogFolderForSaving("C:\\Tools", "C:\\Tools"), "C:\\Tools");
-    EXPECT_STREQ(LogFolderForSaving("D:\\log", "C:\\Tools"), "D:\\log");
     // カ is 0x83 0x4A: its trail byte looks like "J" but must not match "j".
-    EXPECT_STREQ(LogFolderForSaving("C:\\\x83j\\log", "C:\\カ"), "C:\\\x83j\\log");
-    EXPECT_STREQ(LogFolderForSaving("C:\\カ\\log", "C:\\カ"), "log");
+    const struct { const char *directory, *program, *saved; } cases[] = {
+        {"C:\\Tools\\log", "C:\\Tools", "log"},          {"c:\\TOOLS\\LOG", "C:\\Tools", "LOG"},
+        {"C:\\ToolsExtra\\log", "C:\\Tools", "C:\\ToolsExtra\\log"}, {"C:\\Tools", "C:\\Tools", "C:\\Tools"},
+        {"D:\\log", "C:\\Tools", "D:\\log"},              {"C:\\\x83j\\log", "C:\\カ", "C:\\\x83j\\log"},
+        {"C:\\カ\\log", "C:\\カ", "log"}};
+    for (const auto& c : cases) EXPECT_STREQ(LogFolderForSaving(c.directory, c.program), c.saved) << c.directory;
 }
