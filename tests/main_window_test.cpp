@@ -16,6 +16,7 @@
 #include "shell/messages.h"
 #include "shell/shell.h"
 #include "tests/support/main_window_host.h"
+#include "tests/support/ui_driver.h"
 
 using testing_support::MainWindowHost;
 
@@ -29,47 +30,31 @@ std::wstring ClassOf(HWND hwnd)
 }
 
 struct MenuLine {
-    UINT id;             // 0 for a separator, -1 for a submenu
+    UINT id;  // 0 for a separator, -1 for a submenu
     const wchar_t* text;
     bool greyed;
 };
 
-// Reads one popup as (id, text, greyed) lines.
-std::vector<MenuLine> ReadPopup(HMENU popup, std::vector<std::wstring>& texts)
-{
-    std::vector<MenuLine> lines;
-    int count = GetMenuItemCount(popup);
-    texts.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_SUBMENU;
-        GetMenuItemInfoW(popup, i, TRUE, &info);
-        wchar_t text[256] = {};
-        GetMenuStringW(popup, i, text, 256, MF_BYPOSITION);
-        texts.emplace_back(text);
-        UINT id = (info.fType & MFT_SEPARATOR) ? 0 : info.hSubMenu ? UINT(-1) : info.wID;
-        lines.push_back({id, texts.back().c_str(), (info.fState & MFS_GRAYED) != 0});
-    }
-    return lines;
-}
-
+// Compares one popup, item by item, with its expected lines.
 void ExpectPopup(HMENU menu, int position, const wchar_t* title, const std::vector<MenuLine>& expected)
 {
     wchar_t text[256] = {};
     GetMenuStringW(menu, position, text, 256, MF_BYPOSITION);
     EXPECT_STREQ(text, title);
-    std::vector<std::wstring> texts;
-    std::vector<MenuLine> actual = ReadPopup(GetSubMenu(menu, position), texts);
-    ASSERT_EQ(actual.size(), expected.size()) << "popup " << position;
+    HMENU popup = GetSubMenu(menu, position);
+    ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(expected.size())) << "popup " << position;
     for (size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "popup " << position << " item " << i);
-        EXPECT_EQ(actual[i].id, expected[i].id);
-        // Separators carry no state of their own (Wine reports them greyed).
-        if (expected[i].id) {
-            EXPECT_STREQ(actual[i].text, expected[i].text);
-            EXPECT_EQ(actual[i].greyed, expected[i].greyed);
-        }
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_SUBMENU;
+        GetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &info);
+        UINT id = (info.fType & MFT_SEPARATOR) ? 0 : info.hSubMenu ? UINT(-1) : info.wID;
+        EXPECT_EQ(id, expected[i].id);
+        if (!id) continue;  // separators carry no state of their own (Wine reports them greyed)
+        GetMenuStringW(popup, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        EXPECT_STREQ(text, expected[i].text);
+        EXPECT_EQ((info.fState & MFS_GRAYED) != 0, expected[i].greyed);
     }
 }
 
@@ -85,36 +70,23 @@ TEST(MainWindow, ClassStylesAndChildren)
     wc.cbSize = sizeof wc;
     ASSERT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), "VORLIN2_MAIN_WND_CLASS", &wc));
     EXPECT_EQ(wc.style, UINT(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS));
-    EXPECT_EQ(wc.cbClsExtra, 0);
-    EXPECT_EQ(wc.cbWndExtra, 0);
     EXPECT_EQ(wc.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_MENU + 1));
     EXPECT_TRUE(wc.hIcon);
 
+    // An overlapped window with a caption but no maximise box.
     LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_TRUE(style & WS_THICKFRAME);
-    EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_TRUE(style & WS_CAPTION);
+    const LONG_PTR want = WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CAPTION;
+    EXPECT_EQ(style & (want | WS_MAXIMIZEBOX), want);
     EXPECT_TRUE(GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_WINDOWEDGE);
-    EXPECT_EQ(std::wstring(L"通信リソース制御ユーティリティー『Vorlin2』"), [&] {
-        wchar_t t[256] = {};
-        GetWindowTextW(hwnd, t, 256);
-        return std::wstring(t);
-    }());
+    EXPECT_EQ(WindowTextW(hwnd), L"通信リソース制御ユーティリティー『Vorlin2』");
 
     HWND status = GetDlgItem(hwnd, IDC_STATUS_BAR);
-    ASSERT_TRUE(status);
     EXPECT_EQ(ClassOf(status), L"msctls_statusbar32");
     EXPECT_TRUE(GetWindowLongPtrA(status, GWL_STYLE) & SBARS_SIZEGRIP);
-
     HWND panel = GetDlgItem(hwnd, IDC_MODEM_PANEL);
     ASSERT_TRUE(panel);
     EXPECT_FALSE(IsWindowEnabled(panel)) << "the modem panel starts disabled";
-
-    HWND view = GetDlgItem(hwnd, IDC_LOG_VIEW);
-    ASSERT_TRUE(view);
-    EXPECT_EQ(ClassOf(view), L"VORLIN21_LOG_VIEW_CLASS");
+    EXPECT_EQ(ClassOf(GetDlgItem(hwnd, IDC_LOG_VIEW)), L"VORLIN21_LOG_VIEW_CLASS");
 
     // No toolbar exists yet, so its customisation item is greyed.
     EXPECT_FALSE(GetDlgItem(hwnd, IDC_TOOLBAR));
