@@ -115,9 +115,6 @@ TEST_F(LogThreadTest, WindowSettingsAndAThreadThatHasEnded)
     do found = FindWindowExA(HWND_MESSAGE, found, "VORLIN2_LOG_WND_CLASS", nullptr);  // message-only
     while (found && found != window);
     EXPECT_EQ(found, window);
-    LogSettings read{};
-    ASSERT_TRUE(GetLogSettings(&read));
-    EXPECT_EQ(read.header, 0u);
     // Null pointers are answered, not followed.
     EXPECT_EQ(SendMessageA(window, WM_LOG_GET_SETTINGS, 0, 0), 1);
     EXPECT_EQ(SendMessageA(window, WM_LOG_SET_SETTINGS, 0, 0), 1);
@@ -128,32 +125,25 @@ TEST_F(LogThreadTest, WindowSettingsAndAThreadThatHasEnded)
     EXPECT_FALSE(OpenLogFile(owner_, path.c_str()));
     EXPECT_EQ(g_reports.size(), 1u);
     EXPECT_TRUE(FileIsClosedByOthers(path));
+    LogSettings read{};
     EXPECT_FALSE(GetLogSettings(&read));
     EXPECT_FALSE(SetLogSettings(&read));
     PostLogRecord(LOGREC_SEND, 1, "x", 1);
 }
 
-TEST_F(LogThreadTest, RecordsAppendInPostOrderAndStopWritesAllPosted)
+TEST_F(LogThreadTest, RecordsGoInPostOrderIntoMadeFoldersAndStopWritesAllPosted)
 {
-    std::string path = dir_.Write("a.log", "old\r\n");
+    // ソ and 表 end in the byte 0x5C, which must not split the folder name.
+    std::string path = dir_.Path() + "\\ソ\\表\\x.log";
     ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
     Post("AAA");
     Post("");  // no data lines, one empty line
-    std::string expected = "old\r\n41 41 41\r\n\r\n\r\n";
+    std::string expected = "41 41 41\r\n\r\n\r\n";
     for (int i = 0; i < 300; ++i) Post(std::string(100, 'A')), expected += HexOfA(100);
     StopLogThread();
     EXPECT_TRUE(FileIsClosedByOthers(path));
     EXPECT_EQ(ReadWholeFile(path), expected);
     EXPECT_TRUE(g_reports.empty());
-}
-
-TEST_F(LogThreadTest, OpenMakesMissingFoldersReadingTheNameAsShiftJis)
-{
-    // ソ and 表 end in the byte 0x5C, which must not split the folder name.
-    std::string path = dir_.Path() + "\\ソ\\表\\x.log";
-    ASSERT_TRUE(OpenLogFile(owner_, path.c_str()));
-    Post("A");
-    EXPECT_TRUE(WaitUntil([&] { return HasSize(path, 6); }));
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((dir_.Path() + "\\*").c_str(), &found);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
@@ -166,7 +156,8 @@ TEST_F(LogThreadTest, OpenMakesMissingFoldersReadingTheNameAsShiftJis)
 
 TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
 {
-    std::string first = Open("first.log");
+    std::string first = dir_.Write("first.log", "old\r\n");
+    ASSERT_TRUE(OpenLogFile(owner_, first.c_str()));  // appends
     // A pipe opens but has no size: the thread refuses it and 2026 is reported.
     std::string pipeName = "\\\\.\\pipe\\vorlin-logtest-" + std::to_string(GetCurrentProcessId());
     HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
@@ -176,7 +167,7 @@ TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
     EXPECT_NE(g_reports[0].find(std::wstring(pipeName.begin(), pipeName.end())), std::wstring::npos);
     CloseHandle(pipe);
     Post("A");
-    EXPECT_TRUE(WaitUntil([&] { return HasSize(first, 6); }));
+    EXPECT_TRUE(WaitUntil([&] { return HasSize(first, 5 + 6); }));
 
     // A second file that answers: the first is closed only now.
     EXPECT_FALSE(FileIsClosedByOthers(first));
@@ -184,7 +175,7 @@ TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
     EXPECT_TRUE(FileIsClosedByOthers(first));
     Post("A");
     EXPECT_TRUE(WaitUntil([&] { return HasSize(second, 6); }));
-    EXPECT_EQ(ReadWholeFile(first).size(), 6u);
+    EXPECT_EQ(ReadWholeFile(first), "old\r\n41\r\n\r\n");
 }
 
 // APPEND, too: the file grows far past its limit.
