@@ -704,12 +704,12 @@ DWORD MakeMultiEditFormBlock(const MultiEditForm& form, std::vector<uint8_t>& by
     bytes.clear();
     uint64_t count = MultiEditFormByteCount(form);
     // A write request counts its bytes in 32 bits.
-    if (count > std::numeric_limits<uint32_t>::max() - sizeof(SendRequest) - 3) return ERROR_NOT_ENOUGH_MEMORY;
+    if (count > std::numeric_limits<uint32_t>::max() - sizeof(SendRequest) - 3) return ERROR_OUTOFMEMORY;
     if (count == 0) return 0;
     try {
         bytes.resize(static_cast<size_t>(count));
     } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
+        return ERROR_OUTOFMEMORY;
     }
     if (!BuildMultiEditFormBytes(form, bytes.data(), bytes.size())) bytes.clear();
     return 0;

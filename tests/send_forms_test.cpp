@@ -194,9 +194,9 @@ TEST(SendForms, OnlyBuiltFormsAreSentAndAnUnallocatableOneIsError14)
     for (FormField& f : form->fields) f.length = 0x08000000;  // 32 × 2^27: a 32-bit sum would be 0
     EXPECT_EQ(MultiEditFormByteCount(*form), 0x100000000ull);
     Bytes bytes{1};
-    EXPECT_EQ(MakeMultiEditFormBlock(*form, bytes), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(MakeMultiEditFormBlock(*form, bytes), static_cast<DWORD>(ERROR_OUTOFMEMORY));
     EXPECT_TRUE(bytes.empty());
-    EXPECT_EQ(SendMultiEditForm(main, *form, true), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(SendMultiEditForm(main, *form, true), static_cast<DWORD>(ERROR_OUTOFMEMORY));
 
     // A form whose controls are not all built gives no bytes and sends nothing.
     Parsed p = Parse("[s]\nEDIT STYLE=TEXT TITLE=a CONVERT=HEX LENGTH=4\n"
