@@ -52,7 +52,7 @@ protected:
         Stop();
         SetDeviceCalls(nullptr);
         ClosePort(&record_.flags, &engine_.port);
-        peer_.Drain(200);  // leave nothing on the line for the next test
+        peer_.Read(SIZE_MAX, 300);  // leave nothing on the line for the next test
     }
     // Opens the port and starts the engine with the given device calls.
     void Start(DeviceCalls calls = Win32DeviceCalls())
@@ -136,7 +136,6 @@ TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
             EXPECT_EQ(peer_.ModemStatus() & s.lines, s.seen);
         }
     }
-    EXPECT_FALSE(Line(77));
     auto waiter = std::async(std::launch::async, [&] { return peer_.WaitEvent(EV_BREAK, 3000); });
     Sleep(200);
     EXPECT_TRUE(Line(SETBREAK) && Line(CLRBREAK));
@@ -170,33 +169,61 @@ BOOL WINAPI EmptyReads(HANDLE port, LPVOID buffer, DWORD size, LPDWORD count, LP
     return FALSE;
 }
 
-TEST_F(Engine, WritesAndReadsAreNumberedFromOnePerStartAndReadsOfNothingTakeNoNumber)
+// Writes only the first 3 bytes and says so.
+BOOL WINAPI ShortWrite(HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED ov)
 {
+    if (!WriteFile(port, bytes, count < 3 ? count : 3, written, ov)) {
+        if (GetLastError() != ERROR_IO_PENDING) return FALSE;
+        GetOverlappedResult(port, ov, written, TRUE);
+    }
+    return TRUE;
+}
+
+TEST_F(Engine, RecordsAreNumberedFromOnePerStartOnScreenAndInTheLogAndReadsOfNothingTakeNoNumber)
+{
+    TempFolder folder;
+    const std::string path = folder.File("engine.log");
+    ASSERT_TRUE(StartLogThread(main_.Handle()) && OpenLogFile(main_.Handle(), path.c_str()));
     DeviceCalls calls = Win32DeviceCalls();
     calls.readFile = EmptyReads;
+    calls.writeFile = ShortWrite;  // each write gives a sent and an unsent record under one number
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
         main_.records.clear();
         g_emptyReads = 0;
         Start(calls);
-        ASSERT_TRUE(Send("hello"));
-        EXPECT_EQ(peer_.Read(5, 3000), "hello");
+        ASSERT_TRUE(Send("0123456789"));
+        EXPECT_EQ(peer_.Read(3, 3000), "012");
         ASSERT_TRUE(Send("world", true));
-        EXPECT_EQ(peer_.Read(5, 3000), "world");
+        EXPECT_EQ(peer_.Read(3, 3000), "wor");
         ASSERT_TRUE(PumpUntil([&] { return g_emptyReads > 10; }, 3000));
         // A reader woken by another message keeps its pending read.
         for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
-        ASSERT_TRUE(peer_.Write("abc"));
-        ASSERT_TRUE(AwaitRecords(3));
+        ASSERT_TRUE(peer_.Write("456"));
+        ASSERT_TRUE(AwaitRecords(5));
         ASSERT_TRUE(peer_.Write("defg"));
-        ASSERT_TRUE(AwaitRecords(4));
+        ASSERT_TRUE(AwaitRecords(6));
         PumpFor(200);
-        EXPECT_EQ(Summary(main_.OfKind(RECORD_SEND)), "S1:hello S2:world ");
-        EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:abc R2:defg ");
-        EXPECT_EQ(main_.records.size(), 4u);
+        std::vector<SeenRecord> written = main_.records;
+        std::erase_if(written, [](const SeenRecord& r) { return r.kind == RECORD_RECEIVE; });
+        EXPECT_EQ(Summary(written), "S1:012 E1:3456789 S2:wor E2:ld ");
+        EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:456 R2:defg ");
+        EXPECT_EQ(main_.records.size(), 6u);
         EXPECT_TRUE(main_.ioErrors.empty());
         Stop();
     }
+    StopLogThread();  // writes what it was sent, then closes the file
+
+    // Header lines: number, kind name padded to 12 bytes, time, size; then the bytes.
+    const std::string log = ReadWholeFile(path);
+    size_t sent = log.find("00001 <送信>      "), unsent = log.find("00001 <送信エラー>");
+    size_t received = log.find("00001 <受信>      ");
+    ASSERT_NE(std::max({sent, unsent, received}), std::string::npos) << log;
+    EXPECT_LT(sent, unsent);
+    const std::pair<size_t, const char*> lines[] = {{sent, "データサイズ = 3"}, {unsent, "データサイズ = 7"},
+                                                    {sent, "30 31 32"}, {unsent, "33 34 35 36 37 38 39"},
+                                                    {received, "34 35 36"}};
+    for (const auto& [from, text] : lines) EXPECT_NE(log.find(text, from), std::string::npos) << text;
 }
 
 TEST_F(Engine, WithoutARunningEngineSendsCompleteAtOnceAndLineRequestsFail)
@@ -212,46 +239,6 @@ TEST_F(Engine, WithoutARunningEngineSendsCompleteAtOnceAndLineRequestsFail)
     EXPECT_EQ(size, sizeof(HANDLE) + sizeof(uint32_t) + 10 + 3);
     EXPECT_FALSE(SendRequestSize(UINT64_MAX, &size));
     EXPECT_FALSE(SendRequestSize(SIZE_MAX - 5, &size));
-}
-
-// Writes only the first 3 bytes and says so.
-BOOL WINAPI ShortWrite(HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED ov)
-{
-    if (!WriteFile(port, bytes, count < 3 ? count : 3, written, ov)) {
-        if (GetLastError() != ERROR_IO_PENDING) return FALSE;
-        GetOverlappedResult(port, ov, written, TRUE);
-    }
-    return TRUE;
-}
-
-TEST_F(Engine, AShortWriteGivesTwoRecordsUnderOneNumberOnScreenAndInTheLog)
-{
-    TempFolder folder;
-    const std::string path = folder.File("engine.log");
-    ASSERT_TRUE(StartLogThread(main_.Handle()) && OpenLogFile(main_.Handle(), path.c_str()));
-    Start(ShortWrite);
-    ASSERT_TRUE(Send("0123456789"));
-    EXPECT_EQ(peer_.Read(3, 3000), "012");
-    ASSERT_TRUE(peer_.Write("456"));
-    ASSERT_TRUE(AwaitRecords(3));
-    PumpFor(100);
-    std::vector<SeenRecord> written = main_.records;
-    std::erase_if(written, [](const SeenRecord& r) { return r.kind == RECORD_RECEIVE; });
-    EXPECT_EQ(Summary(written), "S1:012 E1:3456789 ");
-    EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:456 ");
-    Stop();
-    StopLogThread();  // writes what it was sent, then closes the file
-
-    // Header lines: number, kind name padded to 12 bytes, time, size; then the bytes.
-    const std::string log = ReadWholeFile(path);
-    size_t sent = log.find("00001 <送信>      "), unsent = log.find("00001 <送信エラー>");
-    size_t received = log.find("00001 <受信>      ");
-    ASSERT_NE(std::max({sent, unsent, received}), std::string::npos) << log;
-    EXPECT_LT(sent, unsent);
-    const std::pair<size_t, const char*> lines[] = {{sent, "データサイズ = 3"}, {unsent, "データサイズ = 7"},
-                                                    {sent, "30 31 32"}, {unsent, "33 34 35 36 37 38 39"},
-                                                    {received, "34 35 36"}};
-    for (const auto& [from, text] : lines) EXPECT_NE(log.find(text, from), std::string::npos) << text;
 }
 
 TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
@@ -307,7 +294,7 @@ TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue
     const IoError aborted{ERROR_OPERATION_ABORTED, ENGINE_WRITER};
     EXPECT_TRUE(PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }, 2000));
     // The writer goes on with the next request.
-    peer_.Drain(300);
+    peer_.Read(SIZE_MAX, 1000);
     ASSERT_TRUE(Send("after"));
     EXPECT_EQ(peer_.Read(5, 3000), "after");
     ASSERT_TRUE(AwaitRecords(2));

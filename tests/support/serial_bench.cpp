@@ -107,17 +107,6 @@ std::string FarEnd::Read(size_t count, DWORD timeoutMs)
     return got;
 }
 
-std::string FarEnd::Drain(DWORD quietMs)
-{
-    std::string got;
-    for (DWORD start = GetTickCount(), last = start; GetTickCount() - last < quietMs && GetTickCount() - start < 10000;) {
-        std::string part = Read(65536, 20);
-        if (!part.empty()) last = GetTickCount();
-        got += part;
-    }
-    return got;
-}
-
 DWORD FarEnd::ModemStatus()
 {
     DWORD status = 0;

@@ -27,8 +27,6 @@ public:
     static bool WritePort(HANDLE port, const void* bytes, size_t count);
     // Reads until `count` bytes have come or the time is up.
     std::string Read(size_t count, DWORD timeoutMs);
-    // Reads until nothing more comes for quietMs (or 10 s have passed).
-    std::string Drain(DWORD quietMs);
     bool Line(DWORD code) { return EscapeCommFunction(port_, code) != FALSE; }  // SETRTS, CLRDTR, ...
     DWORD ModemStatus();  // MS_*_ON as this end sees them
     // Waits for a comm event in `mask`; the events seen, or 0.
