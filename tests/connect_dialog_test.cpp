@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -68,12 +67,9 @@ protected:
     {
         // The reports' texts, in a message file beside the test program.
         char exe[MAX_PATH];
-        GetModuleFileNameA(nullptr, exe, sizeof exe);
-        std::string msg(exe);
-        if (FILE* f = fopen((msg.substr(0, msg.find_last_of('.') + 1) + "msg").c_str(), "wb")) {
-            fputs("2020 開けるポートがありません。\r\n2021 ポート%sは使用中です。\r\n", f);
-            fclose(f);
-        }
+        std::string msg(exe, GetModuleFileNameA(nullptr, exe, sizeof exe));
+        WriteTextFile(msg.substr(0, msg.find_last_of('.') + 1) + "msg",
+                      "2020 開けるポートがありません。\r\n2021 ポート%sは使用中です。\r\n");
         LoadMessageCatalogue();
     }
     void SetUp() override

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "resources/resource.h"
-#include "serial/engine.h"
 #include "serial/modem_panel.h"
 #include "serial/port.h"
 #include "settings/settings_store.h"
