@@ -1,33 +1,30 @@
-// The serial engine on a virtual null-modem cable (COM7 ours, COM8 the far
-// end), with a stand-in main window. A device-call table produces the cases a
-// cable cannot produce on demand.
+// The serial engine on a virtual null-modem cable (COM7 ours, COM8 the far end), with a
+// stand-in main window; a device-call table produces what a cable cannot on demand.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "logging/log_thread.h"
 #include "logging/traffic_record.h"
 #include "serial/device_calls.h"
-#include "serial/engine.h"
 #include "serial/port.h"
-#include "shell/app.h"
 #include "shell/messages.h"
 #include "tests/support/serial_bench.h"
 #include "tests/support/temp_files.h"
+#include "tests/support/ui_driver.h"
 
 namespace {
 
-constexpr char kPort[] = "COM7";
-constexpr char kPeer[] = "COM8";
 constexpr DWORD kAllLines = MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON;
 using IoError = std::pair<DWORD, LPARAM>;
+void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
-// More than the cable holds while the far end does not read: its write
-// stays pending.
+// More than the cable holds while the far end does not read: its write stays pending.
 const std::string& BigBlock()
 {
     static std::string block;
@@ -47,63 +44,65 @@ std::string Summary(const std::vector<SeenRecord>& records)
 
 class Engine : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(peer_.Open(kPeer)) << GetLastError();
-        ASSERT_TRUE(peer_.Line(SETRTS) && peer_.Line(SETDTR));
-    }
+    void SetUp() override { ASSERT_TRUE(peer_.Open("COM8") && peer_.Line(SETRTS) && peer_.Line(SETDTR)); }
     void TearDown() override
     {
         Stop();
         SetDeviceCalls(nullptr);
         ClosePort(&record_.flags, &engine_.port);
-        peer_.Drain(200);  // leave nothing on the line for the next test
+        peer_.Read(SIZE_MAX, 300);  // leave nothing on the line for the next test
     }
-    // Opens the port and starts the engine, with the given device calls.
-    void Start(BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = nullptr,
-               DeviceCalls calls = Win32DeviceCalls())
+    // Opens the port and starts the engine with the given device calls.
+    void Start(DeviceCalls calls = Win32DeviceCalls())
     {
         if (engine_.port == INVALID_HANDLE_VALUE) {
             ASSERT_TRUE(OpenPort(record_, &engine_.port)) << GetLastError();
         }
-        if (writeFile) calls.writeFile = writeFile;
         calls_ = calls;
         SetDeviceCalls(&calls_);
         ASSERT_TRUE(StartEngine(engine_));
-        threads_ = DuplicateThreads(engine_);
-        ASSERT_EQ(threads_.size(), 3u);
+        for (HANDLE t : engine_.thread) {
+            HANDLE copy = nullptr;
+            ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), t, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0));
+            threads_.push_back(copy);
+        }
+    }
+    void Start(decltype(DeviceCalls::writeFile) writeFile)
+    {
+        DeviceCalls calls = Win32DeviceCalls();
+        calls.writeFile = writeFile;
+        Start(calls);
     }
     void Stop()
     {
         StopEngine(engine_);
-        EXPECT_TRUE(AllEnded(threads_)) << "a thread outlived StopEngine";
-        CloseAll(threads_);
+        for (HANDLE t : threads_) {
+            EXPECT_EQ(WaitForSingleObject(t, 0), WAIT_OBJECT_0) << "a thread outlived StopEngine";
+            CloseHandle(t);
+        }
+        threads_.clear();
     }
     bool Send(const std::string& bytes, bool asynchronous = false)
     {
         return SubmitSend(bytes.data(), static_cast<uint32_t>(bytes.size()), asynchronous) == 0;
     }
-    bool AwaitRecords(size_t count, DWORD timeoutMs = 5000)
-    {
-        return main_.PumpUntil([&] { return main_.records.size() >= count; }, timeoutMs);
-    }
+    bool AwaitRecords(size_t count) { return PumpUntil([&] { return main_.records.size() >= count; }, 5000); }
     bool Line(DWORD code) { return SendMessageA(main_.Handle(), WM_VORLIN_LINE_FUNCTION, 0, code) != 0; }
     // Sends complete at once and leave no record.
     void ExpectSendsSwallowedAtOnce()
     {
         const size_t before = main_.records.size();
         const DWORD start = GetTickCount();
-        EXPECT_TRUE(Send("nobody"));
-        EXPECT_TRUE(Send("nobody", true));
+        EXPECT_TRUE(Send("nobody") && Send("nobody", true));
         EXPECT_LT(GetTickCount() - start, 1000u);
-        main_.PumpFor(100);
+        PumpFor(100);
         EXPECT_EQ(main_.records.size(), before);
     }
 
     FarEnd peer_;
-    SerialEngine engine_ = ClosedEngine();
+    SerialEngine engine_{INVALID_HANDLE_VALUE, {}, {}};
     MainWindowStub main_{engine_};
-    DeviceSettings record_ = TestPortSettings(kPort);
+    DeviceSettings record_ = TestPortSettings("COM7");
     DeviceCalls calls_{};
     std::vector<HANDLE> threads_;
 };
@@ -114,10 +113,10 @@ TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
     EXPECT_FALSE(StartEngine(engine_));  // already running
     EXPECT_TRUE(IsWriterRunning(engine_));
     // The first status is posted at start, though it never changes.
-    ASSERT_TRUE(main_.PumpUntil([&] { return !main_.modemStatuses.empty(); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !main_.modemStatuses.empty(); }, 3000));
     EXPECT_EQ(main_.modemStatuses[0] & kAllLines, kAllLines);
-    // Changes made by the far end are reported within about a second; ours,
-    // asked through the main window (0x7427), are seen by the far end at once.
+    // The far end's changes are reported within about a second; ours, asked through
+    // the main window (0x7427), are seen by the far end at once.
     const struct {
         bool farEnd;
         DWORD code, lines, seen;
@@ -129,18 +128,15 @@ TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
         SCOPED_TRACE(testing::Message() << (s.farEnd ? "far end " : "ours ") << s.code);
         if (s.farEnd) {
             ASSERT_TRUE(peer_.Line(s.code));
-            EXPECT_TRUE(main_.PumpUntil([&] { return (main_.modemStatuses.back() & s.lines) == s.seen; }, 1500));
+            EXPECT_TRUE(PumpUntil([&] { return (main_.modemStatuses.back() & s.lines) == s.seen; }, 1500));
         } else {
             EXPECT_TRUE(Line(s.code));
             EXPECT_EQ(peer_.ModemStatus() & s.lines, s.seen);
         }
     }
-    EXPECT_FALSE(Line(77));
-    // A break is seen at the far end as a break event.
     auto waiter = std::async(std::launch::async, [&] { return peer_.WaitEvent(EV_BREAK, 3000); });
     Sleep(200);
-    EXPECT_TRUE(Line(SETBREAK));
-    EXPECT_TRUE(Line(CLRBREAK));
+    EXPECT_TRUE(Line(SETBREAK) && Line(CLRBREAK));
     EXPECT_NE(waiter.get() & EV_BREAK, 0u);
     DWORD status = 0;
     EscapeRequest request{0x1B0068, nullptr, 0, &status, sizeof status, 99};  // IOCTL_SERIAL_GET_MODEMSTATUS
@@ -165,65 +161,10 @@ BOOL WINAPI EmptyReads(HANDLE port, LPVOID buffer, DWORD size, LPDWORD count, LP
     if (n >= 10) return ReadFile(port, buffer, size, count, ov);
     *count = 0;
     if (n < 5) return TRUE;
-    ov->Internal = 0;  // done, 0 bytes: what GetOverlappedResult reports
-    ov->InternalHigh = 0;
+    ov->Internal = ov->InternalHigh = 0;  // done, 0 bytes
     SetEvent(ov->hEvent);
     SetLastError(ERROR_IO_PENDING);
     return FALSE;
-}
-
-TEST_F(Engine, WritesAndReadsAreNumberedFromOnePerStartAndReadsOfNothingTakeNoNumber)
-{
-    DeviceCalls calls = Win32DeviceCalls();
-    calls.readFile = EmptyReads;
-    for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE(run);
-        main_.records.clear();
-        g_emptyReads = 0;
-        Start(nullptr, calls);
-        ASSERT_TRUE(Send("hello"));
-        EXPECT_EQ(peer_.Read(5, 3000), "hello");
-        ASSERT_TRUE(Send("world", true));
-        EXPECT_EQ(peer_.Read(5, 3000), "world");
-        ASSERT_TRUE(main_.PumpUntil([&] { return g_emptyReads > 10; }, 3000));
-        // A reader woken by another message keeps its pending read.
-        for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
-        ASSERT_TRUE(peer_.Write("abc"));
-        ASSERT_TRUE(AwaitRecords(3));
-        ASSERT_TRUE(peer_.Write("defg"));
-        ASSERT_TRUE(AwaitRecords(4));
-        main_.PumpFor(200);
-        EXPECT_EQ(Summary(main_.OfKind(RECORD_SEND)), "S1:hello S2:world ");
-        EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:abc R2:defg ");
-        EXPECT_EQ(main_.records.size(), 4u);
-        EXPECT_TRUE(main_.ioErrors.empty());
-        Stop();
-    }
-}
-
-TEST_F(Engine, WithoutARunningEngineSendsCompleteAtOnceAndLineRequestsFail)
-{
-    ExpectSendsSwallowedAtOnce();
-    EXPECT_EQ(SubmitSend(nullptr, 5, true), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    SetMainWindow(nullptr);
-    EXPECT_EQ(SubmitSend("x", 1, false), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    SetMainWindow(main_.Handle());
-    EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
-    EscapeRequest request{0x1B0068, nullptr, 0, nullptr, 0, 0};
-    EXPECT_FALSE(ExecuteIoControl(engine_, &request));
-    EXPECT_NE(request.error, 0u);
-}
-
-TEST(EngineRequests, SizeFollowsTheLayoutAndRefusesOverflow)
-{
-    size_t size = 0;
-    ASSERT_TRUE(SendRequestSize(10, &size));
-    EXPECT_EQ(size, offsetof(SendRequest, bytes) + 10 + 3);
-    EXPECT_EQ(offsetof(SendRequest, bytes), sizeof(HANDLE) + sizeof(uint32_t));
-    ASSERT_TRUE(SendRequestSize(0, &size));
-    EXPECT_GE(size, sizeof(SendRequest));
-    EXPECT_FALSE(SendRequestSize(UINT64_MAX, &size));
-    EXPECT_FALSE(SendRequestSize(SIZE_MAX - 5, &size));
 }
 
 // Writes only the first 3 bytes and says so.
@@ -236,36 +177,66 @@ BOOL WINAPI ShortWrite(HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written,
     return TRUE;
 }
 
-TEST_F(Engine, AShortWriteGivesTwoRecordsUnderOneNumberOnScreenAndInTheLog)
+TEST_F(Engine, RecordsAreNumberedFromOnePerStartOnScreenAndInTheLogAndReadsOfNothingTakeNoNumber)
 {
     TempFolder folder;
     const std::string path = folder.File("engine.log");
-    ASSERT_TRUE(StartLogThread(main_.Handle()));
-    ASSERT_TRUE(OpenLogFile(main_.Handle(), path.c_str()));
-    Start(ShortWrite);
-    ASSERT_TRUE(Send("0123456789"));
-    EXPECT_EQ(peer_.Read(3, 3000), "012");
-    ASSERT_TRUE(peer_.Write("456"));
-    ASSERT_TRUE(AwaitRecords(3));
-    main_.PumpFor(100);
-    std::vector<SeenRecord> written = main_.records;
-    std::erase_if(written, [](const SeenRecord& r) { return r.kind == RECORD_RECEIVE; });
-    EXPECT_EQ(Summary(written), "S1:012 E1:3456789 ");
-    EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:456 ");
-    Stop();
+    ASSERT_TRUE(StartLogThread(main_.Handle()) && OpenLogFile(main_.Handle(), path.c_str()));
+    DeviceCalls calls = Win32DeviceCalls();
+    calls.readFile = EmptyReads;
+    calls.writeFile = ShortWrite;  // each write gives a sent and an unsent record under one number
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        main_.records.clear();
+        g_emptyReads = 0;
+        Start(calls);
+        ASSERT_TRUE(Send("0123456789"));
+        EXPECT_EQ(peer_.Read(3, 3000), "012");
+        ASSERT_TRUE(Send("world", true));
+        EXPECT_EQ(peer_.Read(3, 3000), "wor");
+        ASSERT_TRUE(PumpUntil([&] { return g_emptyReads > 10; }, 3000));
+        // A reader woken by another message keeps its pending read.
+        for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
+        ASSERT_TRUE(peer_.Write("456"));
+        ASSERT_TRUE(AwaitRecords(5));
+        ASSERT_TRUE(peer_.Write("defg"));
+        ASSERT_TRUE(AwaitRecords(6));
+        PumpFor(200);
+        std::vector<SeenRecord> written = main_.records;
+        std::erase_if(written, [](const SeenRecord& r) { return r.kind == RECORD_RECEIVE; });
+        EXPECT_EQ(Summary(written), "S1:012 E1:3456789 S2:wor E2:ld ");
+        EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:456 R2:defg ");
+        EXPECT_EQ(main_.records.size(), 6u);
+        EXPECT_TRUE(main_.ioErrors.empty());
+        Stop();
+    }
     StopLogThread();  // writes what it was sent, then closes the file
 
     // Header lines: number, kind name padded to 12 bytes, time, size; then the bytes.
     const std::string log = ReadWholeFile(path);
-    size_t sent = log.find("00001 <送信>      ");
-    size_t unsent = log.find("00001 <送信エラー>");
+    size_t sent = log.find("00001 <送信>      "), unsent = log.find("00001 <送信エラー>");
     size_t received = log.find("00001 <受信>      ");
     ASSERT_NE(std::max({sent, unsent, received}), std::string::npos) << log;
     EXPECT_LT(sent, unsent);
-    const std::pair<size_t, const char*> lines[] = {
-        {sent, "データサイズ = 3"}, {unsent, "データサイズ = 7"}, {sent, "30 31 32"},
-        {unsent, "33 34 35 36 37 38 39"}, {received, "34 35 36"}};
+    const std::pair<size_t, const char*> lines[] = {{sent, "データサイズ = 3"}, {unsent, "データサイズ = 7"},
+                                                    {sent, "30 31 32"}, {unsent, "33 34 35 36 37 38 39"},
+                                                    {received, "34 35 36"}};
     for (const auto& [from, text] : lines) EXPECT_NE(log.find(text, from), std::string::npos) << text;
+}
+
+TEST_F(Engine, WithoutARunningEngineSendsCompleteAtOnceAndLineRequestsFail)
+{
+    ExpectSendsSwallowedAtOnce();
+    EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
+    EscapeRequest request{0x1B0068, nullptr, 0, nullptr, 0, 0};
+    EXPECT_FALSE(ExecuteIoControl(engine_, &request));
+    EXPECT_NE(request.error, 0u);
+    // The request block is sized from its layout (64-bit handle) and refuses overflow.
+    size_t size = 0;
+    ASSERT_TRUE(SendRequestSize(10, &size));
+    EXPECT_EQ(size, sizeof(HANDLE) + sizeof(uint32_t) + 10 + 3);
+    EXPECT_FALSE(SendRequestSize(UINT64_MAX, &size));
+    EXPECT_FALSE(SendRequestSize(SIZE_MAX - 5, &size));
 }
 
 TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
@@ -278,9 +249,9 @@ TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
     ASSERT_TRUE(Send("one"));
     ASSERT_TRUE(AwaitRecords(1));
     EXPECT_EQ(Summary(main_.records), "E1:one ");
-    ASSERT_TRUE(main_.PumpUntil([&] { return !main_.ioErrors.empty(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !main_.ioErrors.empty(); }, 2000));
     EXPECT_EQ(main_.ioErrors[0], IoError(ERROR_INVALID_HANDLE, ENGINE_WRITER));
-    ASSERT_TRUE(main_.PumpUntil([&] { return !IsWriterRunning(engine_); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWriterRunning(engine_); }, 2000));
     // The writer is gone but its slot still holds it: later sends do not wait for ever.
     EXPECT_NE(engine_.thread[ENGINE_WRITER], nullptr);
     ExpectSendsSwallowedAtOnce();
@@ -297,24 +268,15 @@ TEST_F(Engine, ASynchronousSenderStopsWaitingWhenTheWriterEnds)
         return FALSE;
     });
     ASSERT_TRUE(Send("stuck", true));
-    ASSERT_TRUE(main_.PumpUntil([] { return WaitForSingleObject(g_writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return WaitForSingleObject(g_writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
     // Another thread sends synchronously; its request queues behind the stuck write.
     static std::atomic<bool> returned;
     returned = false;
-    HANDLE sender = CreateThread(
-        nullptr, 0,
-        [](void*) -> DWORD {
-            SubmitSend("queued", 6, false);
-            returned = true;
-            return 0;
-        },
-        nullptr, 0, nullptr);
-    main_.PumpFor(300);
+    std::thread([] { SubmitSend("queued", 6, false), returned = true; }).detach();
+    PumpFor(300);
     ASSERT_FALSE(returned);
     TerminateThread(engine_.thread[ENGINE_WRITER], 1);  // ends without looking at its queue
-    EXPECT_TRUE(main_.PumpUntil([&] { return returned.load(); }, 3000));
-    EXPECT_EQ(WaitForSingleObject(sender, 3000), WAIT_OBJECT_0);
-    CloseHandle(sender);
+    EXPECT_TRUE(PumpUntil([&] { return returned.load(); }, 3000));
     CloseHandle(g_writeEntered);
 }
 
@@ -322,28 +284,26 @@ TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue
 {
     Start();
     ASSERT_TRUE(Send(BigBlock(), true));
-    main_.PumpFor(300);
+    PumpFor(300);
     ASSERT_TRUE(main_.records.empty()) << "the big write should still be pending";
     SendMessageA(main_.Handle(), WM_VORLIN_CANCEL_WRITE, 0, 0);
     ASSERT_TRUE(AwaitRecords(1));
     EXPECT_EQ(Summary(main_.records), "E1:<big> ");
-    // The writer reports the aborted write. (Its receive-side purge also
-    // ends the reader's pending read, which the reader reports too.)
     const IoError aborted{ERROR_OPERATION_ABORTED, ENGINE_WRITER};
-    EXPECT_TRUE(main_.PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }, 2000));
+    EXPECT_TRUE(PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }, 2000));
     // The writer goes on with the next request.
-    peer_.Drain(300);
+    peer_.Read(SIZE_MAX, 1000);
     ASSERT_TRUE(Send("after"));
     EXPECT_EQ(peer_.Read(5, 3000), "after");
     ASSERT_TRUE(AwaitRecords(2));
 
     for (const std::string& bytes : {BigBlock(), std::string("a"), std::string("b"), std::string("c")})
         ASSERT_TRUE(Send(bytes, true));
-    main_.PumpFor(300);
+    PumpFor(300);
     ASSERT_EQ(main_.records.size(), 2u) << "the big write should still be pending";
     Stop();
     ASSERT_TRUE(AwaitRecords(6));
-    main_.PumpFor(100);
+    PumpFor(100);
     EXPECT_EQ(Summary(main_.records), "E1:<big> S2:after D3:<big> D4:a D5:b D6:c ");
 }
 
@@ -357,22 +317,19 @@ TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
         Sleep(400);
         return EscapeCommFunction(port, code);
     };
-    Start(nullptr, calls);
+    Start(calls);
     HANDLE done[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     uint32_t codes[2] = {SETRTS, SETDTR};
     const DWORD events = engine_.threadId[ENGINE_EVENT];
-    auto post = [&](int i) {
-        return PostThreadMessageA(events, WM_VORLIN_LINE_FUNCTION, reinterpret_cast<WPARAM>(done[i]),
-                                  reinterpret_cast<LPARAM>(&codes[i]));
+    auto post = [&](UINT msg, int i) {
+        return PostThreadMessageA(events, msg, i < 0 ? 0 : reinterpret_cast<WPARAM>(done[i]),
+                                  i < 0 ? 0 : reinterpret_cast<LPARAM>(&codes[i]));
     };
     g_slowLineCalls = 0;
-    ASSERT_TRUE(post(0));
+    ASSERT_TRUE(post(WM_VORLIN_LINE_FUNCTION, 0));
     // While the first request runs, queue a stop and a second request behind it.
-    DWORD start = GetTickCount();
-    while (g_slowLineCalls == 0 && GetTickCount() - start < 2000) Sleep(5);
-    ASSERT_EQ(g_slowLineCalls, 1);
-    ASSERT_TRUE(PostThreadMessageA(events, WM_VORLIN_STOP, 0, 0));
-    ASSERT_TRUE(post(1));
+    ASSERT_TRUE(WaitWithoutPumping([] { return g_slowLineCalls > 0; }, 2000));
+    ASSERT_TRUE(post(WM_VORLIN_STOP, -1) && post(WM_VORLIN_LINE_FUNCTION, 1));
     EXPECT_EQ(WaitForMultipleObjects(2, done, TRUE, 3000), WAIT_OBJECT_0);
     EXPECT_EQ(codes[0], 0u);
     EXPECT_EQ(codes[1], static_cast<uint32_t>(ERROR_OPERATION_ABORTED));
@@ -383,10 +340,9 @@ TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
     CloseHandle(done[0]);
     CloseHandle(done[1]);
 
-    // Waiting for a line request, the main thread still serves messages sent
-    // to it by a thread blocked in SendMessage.
+    // Waiting for a line request, the main thread still serves messages sent to it.
     Stop();
-    Start(nullptr, calls);
+    Start(calls);
     std::atomic<bool> answered{false};
     auto sender = std::async(std::launch::async, [&] {
         Sleep(100);
@@ -411,16 +367,16 @@ TEST_F(Engine, ACommWaitThatFailsIsRetriedAtTheTicksThatAlsoFindChanges)
     };
     g_fakeStatus = MS_CTS_ON;
     g_waitCalls = 0;
-    Start(nullptr, calls);
+    Start(calls);
     EXPECT_TRUE(ExecuteLineFunction(engine_, CLRRTS));  // requests are still served
-    main_.PumpFor(2500);
+    PumpFor(2500);
     EXPECT_GE(g_waitCalls, 2);  // tried again at the ticks
     EXPECT_LE(g_waitCalls, 5);  // not in a busy loop
     // Reported once, not at every retry; the same status is not reported again.
     EXPECT_EQ(main_.ioErrors, (std::vector<IoError>{{ERROR_NOT_SUPPORTED, ENGINE_EVENT}}));
     EXPECT_EQ(main_.modemStatuses, (std::vector<DWORD>{MS_CTS_ON}));
     g_fakeStatus = MS_RING_ON;
-    EXPECT_TRUE(main_.PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }, 1500));
+    EXPECT_TRUE(PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }, 1500));
 }
 
 } // namespace

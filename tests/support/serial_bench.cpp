@@ -1,7 +1,6 @@
 #include "tests/support/serial_bench.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "logging/traffic_record.h"
 #include "serial/port.h"
@@ -22,6 +21,24 @@ bool AwaitOverlapped(HANDLE port, OVERLAPPED& ov, DWORD* count, DWORD timeoutMs)
     return GetOverlappedResult(port, &ov, count, FALSE) != FALSE;
 }
 
+void SetTestLine(DCB& dcb)
+{
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutX = dcb.fInX = dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = FALSE;
+}
+
+struct Overlapped : OVERLAPPED {
+    Overlapped() : OVERLAPPED{} { hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+    ~Overlapped() { CloseHandle(hEvent); }
+};
+
 } // namespace
 
 bool FarEnd::Open(const char* name)
@@ -35,18 +52,9 @@ bool FarEnd::Open(const char* name)
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     GetCommState(port, &dcb);
-    dcb.BaudRate = 9600;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    dcb.fOutX = dcb.fInX = FALSE;
-    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = FALSE;
-    // Reads end after 20 ms with what has come; Read and Drain poll. (Wine
-    // keeps a read with the "return at once" timeouts pending until a byte
-    // comes.)
+    SetTestLine(dcb);
+    // Reads end after 20 ms with what has come: Wine keeps a read with the "return at
+    // once" timeouts pending until a byte comes.
     COMMTIMEOUTS timeouts{0, 0, 20, 0, 0};
     if (!SetCommState(port, &dcb) || !SetCommTimeouts(port, &timeouts)) {
         DWORD error = GetLastError();
@@ -68,32 +76,26 @@ void FarEnd::Close()
 bool FarEnd::WritePort(HANDLE port, const void* bytes, size_t count)
 {
     const auto* p = static_cast<const uint8_t*>(bytes);
-    OVERLAPPED ov{};
-    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    bool ok = true;
-    while (ok && count) {
-        DWORD chunk = count > 65536 ? 65536 : static_cast<DWORD>(count);
+    Overlapped ov;
+    while (count) {
         DWORD written = 0;
         ResetEvent(ov.hEvent);
-        if (!WriteFile(port, p, chunk, &written, &ov)) {
-            ok = GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port, ov, &written, 30000);
-        }
-        if (written == 0) ok = false;
+        if (!WriteFile(port, p, count > 65536 ? 65536 : static_cast<DWORD>(count), &written, &ov) &&
+            !(GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port, ov, &written, 30000)))
+            return false;
+        if (written == 0) return false;
         p += written;
         count -= written;
     }
-    CloseHandle(ov.hEvent);
-    return ok;
+    return true;
 }
 
 std::string FarEnd::Read(size_t count, DWORD timeoutMs)
 {
     std::string got;
-    OVERLAPPED ov{};
-    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    DWORD start = GetTickCount();
+    Overlapped ov;
     char buffer[4096];
-    while (got.size() < count && GetTickCount() - start < timeoutMs) {
+    for (DWORD start = GetTickCount(); got.size() < count && GetTickCount() - start < timeoutMs;) {
         DWORD n = 0;
         ResetEvent(ov.hEvent);
         DWORD want = static_cast<DWORD>(count - got.size() < sizeof buffer ? count - got.size() : sizeof buffer);
@@ -102,24 +104,8 @@ std::string FarEnd::Read(size_t count, DWORD timeoutMs)
             break;
         got.append(buffer, n);
     }
-    CloseHandle(ov.hEvent);
     return got;
 }
-
-std::string FarEnd::Drain(DWORD quietMs, DWORD limitMs)
-{
-    std::string got;
-    DWORD start = GetTickCount();
-    DWORD lastData = start;
-    while (GetTickCount() - lastData < quietMs && GetTickCount() - start < limitMs) {
-        std::string part = Read(65536, 20);
-        if (!part.empty()) lastData = GetTickCount();
-        got += part;
-    }
-    return got;
-}
-
-bool FarEnd::Line(DWORD code) { return EscapeCommFunction(port_, code) != FALSE; }
 
 DWORD FarEnd::ModemStatus()
 {
@@ -131,31 +117,19 @@ DWORD FarEnd::ModemStatus()
 DWORD FarEnd::WaitEvent(DWORD mask, DWORD timeoutMs)
 {
     if (!SetCommMask(port_, mask)) return 0;
-    OVERLAPPED ov{};
-    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    DWORD seen = 0;
-    DWORD result = 0;
-    if (WaitCommEvent(port_, &seen, &ov)) {
-        result = seen;
-    } else if (GetLastError() == ERROR_IO_PENDING) {
-        if (WaitForSingleObject(ov.hEvent, timeoutMs) == WAIT_OBJECT_0) {
-            DWORD ignored;
-            if (GetOverlappedResult(port_, &ov, &ignored, FALSE)) result = seen;
-        } else {
-            // Changing the mask ends the wait (CancelIo does not, under Wine).
-            SetCommMask(port_, 0);
-            DWORD ignored;
-            GetOverlappedResult(port_, &ov, &ignored, TRUE);
-        }
-    }
-    CloseHandle(ov.hEvent);
-    return result;
+    Overlapped ov;
+    DWORD seen = 0, ignored = 0;
+    if (WaitCommEvent(port_, &seen, &ov)) return seen;
+    if (GetLastError() != ERROR_IO_PENDING) return 0;
+    if (WaitForSingleObject(ov.hEvent, timeoutMs) == WAIT_OBJECT_0)
+        return GetOverlappedResult(port_, &ov, &ignored, FALSE) ? seen : 0;
+    SetCommMask(port_, 0);  // ends the wait (CancelIo does not, under Wine)
+    GetOverlappedResult(port_, &ov, &ignored, TRUE);
+    return 0;
 }
 
-// --- the stand-in main window ---------------------------------------------
-
 namespace {
-constexpr char kStubClass[] = "VorlinTestMainWindow";
+MainWindowStub* g_stub = nullptr;  // one at a time
 }
 
 MainWindowStub::MainWindowStub(SerialEngine& engine) : engine_(engine)
@@ -163,9 +137,10 @@ MainWindowStub::MainWindowStub(SerialEngine& engine) : engine_(engine)
     WNDCLASSA wc{};
     wc.lpfnWndProc = Proc;
     wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kStubClass;
+    wc.lpszClassName = "VorlinTestMainWindow";
     RegisterClassA(&wc);  // fails harmlessly when already registered
-    hwnd_ = CreateWindowExA(0, kStubClass, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, this);
+    g_stub = this;
+    hwnd_ = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
     previous_ = GetMainWindow();
     SetMainWindow(hwnd_);
 }
@@ -174,18 +149,12 @@ MainWindowStub::~MainWindowStub()
 {
     SetMainWindow(previous_);
     if (hwnd_) DestroyWindow(hwnd_);
-    // Whatever the engine posted after the window went is dropped by the
-    // system; records already taken were copied.
+    g_stub = nullptr;
 }
 
 LRESULT CALLBACK MainWindowStub::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    auto* self = reinterpret_cast<MainWindowStub*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    MainWindowStub* self = g_stub;
     if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
     switch (msg) {
     case WM_VORLIN_SEND:
@@ -197,35 +166,16 @@ LRESULT CALLBACK MainWindowStub::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     case WM_VORLIN_MODEM_STATUS: self->modemStatuses.push_back(static_cast<DWORD>(wParam)); return 0;
     case WM_VORLIN_IO_ERROR: self->ioErrors.emplace_back(static_cast<DWORD>(wParam), lParam); return 0;
     case WM_VORLIN_THREAD_READY: ++self->readyNotices; return 0;
-    case WM_VORLIN_RECORD: {
-        auto* record = reinterpret_cast<TrafficRecord*>(lParam);
-        if (!record) return 0;
-        self->records.push_back({record->kind, record->number,
-                                 std::string(reinterpret_cast<const char*>(record->data), record->length)});
-        free(record);
+    case WM_VORLIN_RECORD:
+        if (auto* record = reinterpret_cast<TrafficRecord*>(lParam)) {
+            self->records.push_back({record->kind, record->number,
+                                     std::string(reinterpret_cast<const char*>(record->data), record->length)});
+            free(record);
+        }
         return 0;
-    }
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }
-
-bool MainWindowStub::PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (condition()) return true;
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed < 20 ? timeoutMs - elapsed : 20, QS_ALLINPUT);
-    }
-}
-
-void MainWindowStub::PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
 std::vector<SeenRecord> MainWindowStub::OfKind(uint32_t kind) const
 {
@@ -239,51 +189,12 @@ DeviceSettings TestPortSettings(const char* name)
 {
     DeviceSettings s{};
     lstrcpynA(s.portName, name, sizeof s.portName);
-    s.dcb.DCBlength = sizeof(DCB);
-    s.dcb.BaudRate = 9600;
-    s.dcb.ByteSize = 8;
-    s.dcb.Parity = NOPARITY;
-    s.dcb.StopBits = ONESTOPBIT;
-    s.dcb.fBinary = TRUE;
-    s.dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    s.dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    SetTestLine(s.dcb);
     s.dcb.XonLim = 2048;
     s.dcb.XoffLim = 512;
     s.dcb.XonChar = 17;
     s.dcb.XoffChar = 19;
     s.timeouts = COMMTIMEOUTS{100, 50, 100, 50, 100};
-    s.inputQueueSize = 2048;
-    s.outputQueueSize = 2048;
+    s.inputQueueSize = s.outputQueueSize = 2048;
     return s;
-}
-
-SerialEngine ClosedEngine()
-{
-    SerialEngine engine{};
-    engine.port = INVALID_HANDLE_VALUE;
-    return engine;
-}
-
-bool AllEnded(const std::vector<HANDLE>& threads)
-{
-    for (HANDLE t : threads)
-        if (WaitForSingleObject(t, 0) != WAIT_OBJECT_0) return false;
-    return true;
-}
-
-std::vector<HANDLE> DuplicateThreads(const SerialEngine& engine)
-{
-    std::vector<HANDLE> out;
-    for (HANDLE t : engine.thread) {
-        HANDLE copy = nullptr;
-        if (t && DuplicateHandle(GetCurrentProcess(), t, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0))
-            out.push_back(copy);
-    }
-    return out;
-}
-
-void CloseAll(std::vector<HANDLE>& handles)
-{
-    for (HANDLE h : handles) CloseHandle(h);
-    handles.clear();
 }
