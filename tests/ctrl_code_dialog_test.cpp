@@ -34,9 +34,9 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR id, DWORD)
     if (g_seen.ran || !dialog || !IsWindowVisible(dialog) || ++g_seen.ticks < 4) return;  // on the screen first
     g_seen.ran = true;
     KillTimer(nullptr, id);
-    // 0x41 on, 0x0D twice (as before), the header bands and the right of the grid nothing, 0xFF on.
-    for (LPARAM at : {Cell(0x41), Cell(0x0D), Cell(0x0D), MAKELPARAM(15, 15), MAKELPARAM(20, 100), MAKELPARAM(340, 100),
-                      Cell(0xFF)})
+    // 0x41 on, 0x0D twice (as before), 0x0A off, the header bands and the right of the grid nothing, 0xFF on.
+    for (LPARAM at : {Cell(0x41), Cell(0x0D), Cell(0x0D), Cell(0x0A), MAKELPARAM(15, 15), MAKELPARAM(20, 100),
+                      MAKELPARAM(340, 100), Cell(0xFF)})
         SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, at);
     SendMessageW(dialog, WM_MOUSEMOVE, 0, Cell(0x0D));
     g_seen.statusOverCr = SimpleText(dialog);
@@ -74,7 +74,7 @@ TEST(CtrlCodeDialog, OkCopiesTheToggledSetBackAndCancelLeavesItAlone)
         CtrlCodeSet set, expected;
         DefaultViewCtrlCodes(set);
         DefaultViewCtrlCodes(expected);
-        if (ok) expected.code[0x41] = expected.code[0xFF] = 1;
+        for (int b : {0x41, 0x0A, 0xFF}) expected.code[b] ^= ok;  // what OK keeps, Cancel drops
         g_seen = Seen{};
         g_seen.ok = ok;
         SetTimer(nullptr, 0, 50, Drive);
