@@ -178,7 +178,7 @@ TEST(ViewStore, FailedRebuildKeepsSizesThatMatchWhatExists)
     FreeStore(s);
 }
 
-TEST(Scrolling, EveryCommandAtTheEdgesWrapsWheelAndResize)
+TEST(Scrolling, EveryCommandAtTheEdgesWrapsAndWheel)
 {
     // -1: nothing moves (no redraw). The view's key and wheel test walks the ordinary moves.
     struct { int code; int64_t position, total, page, track, target; } cases[] = {
@@ -347,7 +347,7 @@ TEST_F(LogViewTest, FollowsTheNewestAndOtherwiseKeepsItsPlace)
     EXPECT_TRUE(Print() == shown);
 }
 
-TEST_F(LogViewTest, KeysAndWheelScrollOnlyAFullViewAndStepsDrawWhatARedrawDraws)
+TEST_F(LogViewTest, KeysAndWheelScrollOnlyAFullViewAndStopAtTheEnds)
 {
     AddMany(2);
     Image small = Print();
