@@ -43,7 +43,7 @@ void SetMenuItem(HMENU menu, UINT id, const char* text, bool enabled)
 bool MakeAutomaticLogPath(const char* portName, std::string& path)
 {
     char name[300];
-    snprintf(name, sizeof name, "Vorlin2_%s.log", portName);
+    snprintf(name, sizeof name, "Vorlin2_%.259s.log", portName);  // a name field holds 259 characters
     LogSettings log;
     if (!GetLogSettings(&log)) {
         path = name;
