@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "logging/kanji_convert.h"
 
 namespace {
@@ -105,13 +106,6 @@ bool WriteBytes(const std::string& path, const Bytes& bytes)
     if (!f) return false;
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return fclose(f) == 0 && ok;
-}
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "logging/log_writer.h"
 #include "settings/settings_store.h"
 
@@ -31,13 +32,6 @@ DWORD CountOnly(void* context, const void*, DWORD size)
 {
     static_cast<Counter*>(context)->bytes += size;
     return size;
-}
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 } // namespace
