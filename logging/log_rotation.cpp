@@ -1,5 +1,7 @@
 #include "logging/log_rotation.h"
 
+#include "base/text.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -22,7 +24,7 @@ bool MakeRotatedLogName(const char* fileName, uint32_t number, char* out, size_t
     size_t cut = length;
     for (size_t i = 0; i < length; ++i) {
         unsigned char c = static_cast<unsigned char>(fileName[i]);
-        if (IsDBCSLeadByte(c) && fileName[i + 1]) {
+        if (IsSjisLeadByte(c) && fileName[i + 1]) {
             ++i;
         } else if (c == '\\') {
             cut = length;  // a dot before the last backslash belongs to a folder

@@ -26,14 +26,14 @@
 #include "logging/log_rotation.h"
 #include "logging/log_writer.h"
 #include "logging/traffic_record.h"
+#include "base/catalogue.h"
+#include "base/text.h"
+#include "base/worker_thread.h"
 #include "settings/settings_store.h"
-#include "shell/message_catalogue.h"
-#include "shell/messages.h"
-#include "shell/shell.h"
 
 namespace {
 
-constexpr char kLogWindowClass[] = "VORLIN2_LOG_WND_CLASS";
+constexpr wchar_t kLogWindowClass[] = L"VORLIN2_LOG_WND_CLASS";
 constexpr DWORD kWindowWaitMs = 3000;
 constexpr DWORD kStopStepMs = 200;
 // Posts that fail this many steps in a row mean nothing can reach the thread.
@@ -110,11 +110,11 @@ LRESULT CALLBACK LogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 {
     if (message == WM_NCCREATE) {
         if (g_failWindowForTest) return FALSE;
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
-    auto* state = reinterpret_cast<LogThreadState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!state) return DefWindowProcA(hwnd, message, wParam, lParam);
+    auto* state = reinterpret_cast<LogThreadState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!state) return DefWindowProcW(hwnd, message, wParam, lParam);
 
     switch (message) {
     case WM_LOG_RECORD:
@@ -140,7 +140,7 @@ LRESULT CALLBACK LogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         PostQuitMessage(0);
         return 0;
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 }
 
@@ -155,28 +155,29 @@ DWORD WINAPI LogThreadMain(void*)
     LogThreadState state;
     LoadLogSettings(state.settings);
 
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
     wc.lpfnWndProc = LogWindowProc;
     wc.hInstance = instance;
     wc.lpszClassName = kLogWindowClass;
-    RegisterClassA(&wc);  // already registered by an earlier thread of this process is fine
-    HWND window = CreateWindowExA(0, kLogWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, &state);
+    RegisterClassW(&wc);  // already registered by an earlier thread of this process is fine
+    HWND window = CreateWindowExW(0, kLogWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, &state);
     if (!window) {
         // Nothing can address a thread without its window: end now, so that
         // shutdown does not wait for it.
         return 0;
     }
     g_logWindow = window;
+    SignalWorkerReady();
 
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.hwnd != window || state.windowGone)
             FreeOrphanRecord(msg);
         else
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
     }
-    while (PeekMessageA(&msg, nullptr, WM_LOG_RECORD, WM_LOG_RECORD, PM_REMOVE)) FreeOrphanRecord(msg);
+    while (PeekMessageW(&msg, nullptr, WM_LOG_RECORD, WM_LOG_RECORD, PM_REMOVE)) FreeOrphanRecord(msg);
 
     CloseCurrentFile(state);
     return 0;
@@ -189,7 +190,7 @@ bool SendToLogWindow(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result
     HWND window = g_logWindow;
     if (!window) return false;
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, INFINITE, &answer)) return false;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, INFINITE, &answer)) return false;
     if (result) *result = static_cast<LRESULT>(answer);
     return true;
 }
@@ -204,7 +205,7 @@ void CreateMissingFolders(const char* fileName)
     for (size_t i = start; i < path.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(path[i]);
         // A trail byte 0x5C (as in ソ or 表) is no separator.
-        if (IsDBCSLeadByte(c) && i + 1 < path.size()) {
+        if (IsSjisLeadByte(c) && i + 1 < path.size()) {
             ++i;
             continue;
         }
@@ -232,16 +233,9 @@ bool StartLogThread(HWND owner)
         return true;
     }
     g_logWindow = nullptr;  // a window of an earlier run is gone
-    g_thread = CreateThread(nullptr, 0, LogThreadMain, nullptr, 0, &g_threadId);
-    if (!g_thread) {
-        ShowSystemError(owner, kAppTitle, GetLastError());
-        return true;
-    }
-    DWORD start = GetTickCount();
-    while (!g_logWindow && GetTickCount() - start < kWindowWaitMs) {
-        if (WaitForSingleObject(g_thread, 0) == WAIT_OBJECT_0) break;  // it could not make its window
-        Sleep(0);
-    }
+    // Ready once its window exists; a thread that could not make one ends.
+    g_thread = StartWorkerThread(LogThreadMain, nullptr, kWindowWaitMs, &g_threadId);
+    if (!g_thread) ShowSystemError(owner, kAppTitle, GetLastError());
     return true;
 }
 
@@ -253,7 +247,7 @@ void StopLogThread()
         // Without a window (never made, or not yet) the thread is asked to
         // quit directly; posting to window 0 would post to this thread.
         HWND window = g_logWindow;
-        BOOL posted = window ? PostMessageA(window, WM_LOG_STOP, 0, 0) : PostThreadMessageA(g_threadId, WM_QUIT, 0, 0);
+        BOOL posted = window ? PostMessageW(window, WM_LOG_STOP, 0, 0) : PostThreadMessageW(g_threadId, WM_QUIT, 0, 0);
         failedPosts = posted ? 0 : failedPosts + 1;
         if (WaitForSingleObject(g_thread, kStopStepMs) != WAIT_TIMEOUT) break;
         if (failedPosts >= kStopFailedPosts) break;
@@ -298,14 +292,14 @@ void CloseLogFile()
 {
     HWND window = g_logWindow;
     if (window)
-        PostMessageA(window, WM_LOG_SET_FILE, reinterpret_cast<WPARAM>(INVALID_HANDLE_VALUE),
+        PostMessageW(window, WM_LOG_SET_FILE, reinterpret_cast<WPARAM>(INVALID_HANDLE_VALUE),
                      static_cast<LPARAM>(g_openSerial.load()));
 }
 
 void FlushLogFile()
 {
     HWND window = g_logWindow;
-    if (window) PostMessageA(window, WM_LOG_FLUSH, 0, 0);
+    if (window) PostMessageW(window, WM_LOG_FLUSH, 0, 0);
 }
 
 BOOL GetLogSettings(LogSettings* settings)

@@ -6,6 +6,14 @@
 
 #include "settings/settings_types.h"
 
+// What the log thread's window receives.
+constexpr UINT WM_LOG_RECORD = 0x8140;        // lParam LogRecord*, then the thread's
+constexpr UINT WM_LOG_STOP = 0x8141;
+constexpr UINT WM_LOG_SET_FILE = 0x8142;      // wParam file handle, lParam name copy (or a close's serial)
+constexpr UINT WM_LOG_FLUSH = 0x8143;
+constexpr UINT WM_LOG_GET_SETTINGS = 0x8144;  // lParam LogSettings*
+constexpr UINT WM_LOG_SET_SETTINGS = 0x8145;  // lParam const LogSettings*
+
 // Starts the thread and waits up to 3 s for its window; reports its own
 // failures to `owner`. Always succeeds.
 bool StartLogThread(HWND owner);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/text.h"
 #include "logging/kanji_convert.h"
 
 namespace {
@@ -82,11 +83,9 @@ size_t UnicodeText(LogOutput& output, const LogSettings& settings, const uint8_t
     size_t length = 0;
     if (units) {
         memcpy(output.wideBuffer, chunk, units * 2);
-        const char defaultChar[2] = {settings.defaultChar, 0};
-        int n = WideCharToMultiByte(CP_ACP, 0, output.wideBuffer, static_cast<int>(units),
-                                    reinterpret_cast<char*>(text), static_cast<int>(kLogLineTextMax - 1), defaultChar,
-                                    nullptr);
-        length = n > 0 ? static_cast<size_t>(n) : 0;
+        // Shift_JIS like the rest of the file, whatever the system's code page.
+        length = WideToSjis(output.wideBuffer, units, reinterpret_cast<char*>(text), kLogLineTextMax - 1,
+                            settings.defaultChar);
     }
     if (count & 1) text[length++] = static_cast<uint8_t>(settings.defaultChar);  // the lone last byte
     if (settings.replaceCtrlCode) ReplaceCtrlCodes(output, text, length);

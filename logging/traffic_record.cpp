@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "logging/log_thread.h"
-#include "shell/messages.h"
-#include "shell/shell.h"
 
 namespace {
 
@@ -56,16 +54,15 @@ void PostLogRecord(uint32_t kind, uint32_t number, const void* data, uint32_t le
     LogRecord* record = MakeLogRecord(kind, number, data, length);
     if (!record) return;
     // The log thread owns the record from here on.
-    if (!PostMessageA(logWindow, WM_LOG_RECORD, 0, reinterpret_cast<LPARAM>(record))) free(record);
+    if (!PostMessageW(logWindow, WM_LOG_RECORD, 0, reinterpret_cast<LPARAM>(record))) free(record);
 }
 
-void PostTrafficRecord(uint32_t kind, uint32_t number, uint32_t length, const void* data)
+void PostTrafficRecord(HWND window, uint32_t kind, uint32_t number, uint32_t length, const void* data)
 {
+    // A null window would post to this thread's own queue, where no one frees it.
+    if (!window) return;
     TrafficRecord* record = MakeTrafficRecord(kind, number, data, length);
     if (!record) return;
-    // The main window (and then the log view) owns the record from here on.
-    // A null window would post to this thread's own queue, where no one frees it.
-    HWND mainWindow = GetMainWindow();
-    if (!mainWindow || !PostMessageA(mainWindow, WM_VORLIN_RECORD, 0, reinterpret_cast<LPARAM>(record)))
-        free(record);
+    // The window (and then the log view) owns the record from here on.
+    if (!PostMessageW(window, WM_VORLIN_RECORD, 0, reinterpret_cast<LPARAM>(record))) free(record);
 }

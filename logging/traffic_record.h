@@ -41,6 +41,10 @@ struct LogRecord {
     uint8_t data[];
 };
 
+// The display form travels to the main window, and from there to the log
+// view, as this message (lParam TrafficRecord*; the receiver owns it).
+constexpr UINT WM_VORLIN_RECORD = 0x7425;
+
 constexpr size_t kTrafficRecordTrailer = 3;
 constexpr size_t kLogRecordTrailer = 1;
 
@@ -54,6 +58,7 @@ TrafficRecord* MakeTrafficRecord(uint32_t kind, uint32_t number, const void* dat
 LogRecord* MakeLogRecord(uint32_t kind, uint32_t number, const void* data, uint32_t length);
 
 // Build and post the log form to the log thread (nothing when it does not
-// run) and the display form to the main window. A failed post frees it.
+// run) and the display form to `window` (the main window). A failed post,
+// or no window, frees it.
 void PostLogRecord(uint32_t kind, uint32_t number, const void* data, uint32_t length);
-void PostTrafficRecord(uint32_t kind, uint32_t number, uint32_t length, const void* data);
+void PostTrafficRecord(HWND window, uint32_t kind, uint32_t number, uint32_t length, const void* data);

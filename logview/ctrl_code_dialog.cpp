@@ -175,7 +175,7 @@ INT_PTR CALLBACK CtrlCodeDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         if (st) OnLeftButtonDown(dialog, st, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
         return TRUE;
     case WM_SIZE: SendDlgItemMessageW(dialog, IDC_CTRL_STATUS, WM_SIZE, wParam, lParam); return TRUE;
-    case WM_HELP: WinHelpA(dialog, GetHelpFile(), HELP_CONTEXT, kHelpTopic); return TRUE;
+    case WM_HELP: ShowHelp(dialog, HELP_CONTEXT, kHelpTopic); return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK: EndDialog(dialog, 1); return TRUE;

@@ -12,8 +12,7 @@
 #include "logview/view_store.h"
 #include "resources/resource.h"
 #include "settings/settings_store.h"
-#include "shell/key_state.h"
-#include "shell/messages.h"
+#include "logview/key_state.h"
 
 // Drawing while following is deferred: adding a record only notes which
 // lines belong at the bottom of the back buffer. The buffer and the window

@@ -11,6 +11,13 @@
 
 constexpr char kLogViewClass[] = "VORLIN21_LOG_VIEW_CLASS";
 
+// What the view receives besides the window system's own messages.
+constexpr UINT WM_VORLIN_WHEEL = 0x7400;          // like WM_MOUSEWHEEL (the main window forwards it)
+constexpr UINT WM_LOGVIEW_CLEAR = 0x6300;
+constexpr UINT WM_LOGVIEW_GET_SETTINGS = 0x6301;  // lParam ViewSettings* to fill
+constexpr UINT WM_LOGVIEW_SET_SETTINGS = 0x6302;  // lParam const ViewSettings*
+// and 0x7425 (WM_VORLIN_RECORD) with each record, which it then owns.
+
 // Program start, before the main window exists: settings, bitmaps, store,
 // drawing resources and the window class.
 BOOL InitLogView(HINSTANCE instance);

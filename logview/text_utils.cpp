@@ -171,12 +171,6 @@ char* BytesToHexText(const uint8_t* bytes, char* output)
     return output;
 }
 
-char* TrimTrailingSpace(char* text)
-{
-    size_t n = strlen(text);
-    while (n && strchr(" \t\r\n", text[n - 1])) text[--n] = 0;
-    return text;
-}
 
 void DrawColourButton(const DRAWITEMSTRUCT* item, HBRUSH brush)
 {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/text.h"
+
 enum EditFilterMode { FILTER_BINARY = 0, FILTER_OCTAL = 1, FILTER_HEX = 2 };
 
 // Lets only the mode's digits (and control characters) into an edit control,
@@ -22,5 +24,4 @@ size_t HexTextToBytes(const char* text, uint8_t* output, bool sanitize, char rep
 // TAB, CR and LF; illegal double-byte pairs; a lead byte in the last place).
 void SanitizeBytes(uint8_t* bytes, size_t count, char replacement);
 char* BytesToHexText(const uint8_t* bytes, char* output);
-char* TrimTrailingSpace(char* text);
 void DrawColourButton(const DRAWITEMSTRUCT* item, HBRUSH brush);

@@ -6,8 +6,8 @@
 
 #include "serial/engine.h"
 #include "settings/settings_store.h"
-#include "shell/message_catalogue.h"
-#include "shell/shell.h"
+#include "base/catalogue.h"
+#include "base/text.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ std::string UnquoteValue(std::string_view value)
     std::string out;
     out.reserve(value.size());
     for (size_t i = 0; i < value.size(); ++i) {
-        if (IsShiftJisLeadByte(static_cast<uint8_t>(value[i])) && i + 1 < value.size()) {
+        if (IsSjisLeadByte(static_cast<uint8_t>(value[i])) && i + 1 < value.size()) {
             out += value[i];
             out += value[++i];
             continue;
@@ -131,7 +131,7 @@ size_t LastClosingBracket(std::string_view line)
     size_t found = std::string_view::npos;
     for (size_t i = 0; i < line.size(); ++i) {
         uint8_t c = static_cast<uint8_t>(line[i]);
-        if (IsShiftJisLeadByte(c) && i + 1 < line.size()) {
+        if (IsSjisLeadByte(c) && i + 1 < line.size()) {
             ++i;
             continue;
         }
@@ -235,13 +235,12 @@ void SetDataDirectory(const char* folder)
 
 // ---- plain text functions ---------------------------------------------
 
-bool IsShiftJisLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 bool EndsWithBackslash(std::string_view text)
 {
     bool last = false;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (IsShiftJisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size()) {
+        if (IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size()) {
             ++i;
             last = false;
             continue;
@@ -342,7 +341,7 @@ std::vector<std::string> TokenizeDefinitionLine(std::string_view line)
         bool quoted = false;
         while (i < line.size()) {
             char c = line[i];
-            if (IsShiftJisLeadByte(static_cast<uint8_t>(c)) && i + 1 < line.size()) {
+            if (IsSjisLeadByte(static_cast<uint8_t>(c)) && i + 1 < line.size()) {
                 token += c;
                 token += line[i + 1];
                 i += 2;
@@ -430,7 +429,7 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
                 // Cut on a character boundary: never half a double-byte character.
                 size_t cut = 0;
                 while (cut < value.size()) {
-                    size_t step = IsShiftJisLeadByte(static_cast<uint8_t>(value[cut])) ? 2 : 1;
+                    size_t step = IsSjisLeadByte(static_cast<uint8_t>(value[cut])) ? 2 : 1;
                     if (cut + step > static_cast<size_t>(kFieldTitleSize - 1)) break;
                     cut += step;
                 }

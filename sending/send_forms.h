@@ -78,9 +78,6 @@ struct FormMessage {
 
 // ---- plain text functions ---------------------------------------------
 
-// Shift_JIS lead byte (the second byte of such a pair is never a quote,
-// separator, bracket or backslash of its own).
-bool IsShiftJisLeadByte(uint8_t c);
 // True when the last character of the text is a backslash, not the second
 // byte of a double-byte character.
 bool EndsWithBackslash(std::string_view text);

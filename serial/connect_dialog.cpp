@@ -9,8 +9,7 @@
 #include "serial/port.h"
 #include "serial/port_names.h"
 #include "settings/help.h"
-#include "shell/message_catalogue.h"
-#include "shell/shell.h"
+#include "base/catalogue.h"
 
 // Both dialogs are modal on the main thread. The connect dialog keeps its
 // working copy in a context on its own stack frame (DWLP_USER); the
@@ -19,8 +18,8 @@ namespace {
 
 constexpr DWORD kConnectHelpContext = 4;
 constexpr DWORD kExtendedHelpContext = 5;
-constexpr unsigned kMsgNoPortAnswered = 2020;
-constexpr unsigned kMsgPortBusy = 2021;
+constexpr unsigned kMsgNoPortAnswered = MSG_NO_PORT_ANSWERS;
+constexpr unsigned kMsgPortBusy = MSG_PORT_BUSY;
 
 PortAccess g_ports{EnumeratePorts, QueryPortProperties};
 
@@ -107,9 +106,9 @@ void OnHelp(HWND dialog, const HELPINFO* help, DWORD dialogContext)
 {
     HWND item = help ? static_cast<HWND>(help->hItemHandle) : nullptr;
     if (help && help->iContextType == HELPINFO_WINDOW && item && item != dialog && IsChild(dialog, item))
-        WinHelpA(item, GetHelpFile(), HELP_CONTEXTPOPUP, static_cast<ULONG_PTR>(help->iCtrlId));
+        ShowHelp(item, HELP_CONTEXTPOPUP, static_cast<ULONG_PTR>(help->iCtrlId));
     else
-        WinHelpA(dialog, GetHelpFile(), HELP_CONTEXT, dialogContext);
+        ShowHelp(dialog, HELP_CONTEXT, dialogContext);
 }
 
 // ---- connect dialog ---------------------------------------------------
@@ -225,9 +224,7 @@ void OnPortChosen(HWND dialog, ConnectContext& context)
     std::string name = SelectedText(ports);
     if (name.empty() || name == context.work.portName) return;
     COMMPROP props{};
-    HWND main = GetMainWindow();
-    if (!main || !SendMessageW(main, WM_VORLIN_QUERY_PORT, reinterpret_cast<WPARAM>(name.c_str()),
-                               reinterpret_cast<LPARAM>(&props))) {
+    if (!g_ports.query(name.c_str(), &props)) {
         ShowMessage(dialog, kAppTitle, kMsgPortBusy, MB_OK | MB_ICONEXCLAMATION, name.c_str());
         SelectText(ports, context.work.portName);
         return;

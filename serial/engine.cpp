@@ -18,18 +18,16 @@
 //   still be pending: after CancelIo each thread waits for the I/O to end.
 #include "serial/engine.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "base/worker_thread.h"
 #include "logging/traffic_record.h"
 #include "serial/device_calls.h"
 #include "serial/port.h"
-#include "shell/message_catalogue.h"
-#include "shell/messages.h"
-#include "shell/shell.h"
-#include "tunnel/tunnel.h"
 
 namespace {
 
@@ -55,6 +53,7 @@ struct ThreadStart {
 struct ThreadContext {
     HANDLE port;
     const DeviceCalls& calls;
+    EngineSink sink;
 };
 
 ThreadStart TakeStart(void* param)
@@ -65,29 +64,25 @@ ThreadStart TakeStart(void* param)
     return copy;
 }
 
-// A thread gets its message queue on its first message call; make it before
-// the thread says it is ready, so posts to it cannot fail for want of one.
-void MakeMessageQueue()
+// A null sink window would post into this thread's own queue.
+void PostToSink(const ThreadContext& self, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    MSG msg;
-    PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    if (self.sink.window) PostMessageW(self.sink.window, message, wParam, lParam);
 }
 
-// A null main window would post into this thread's own queue.
-void PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam)
+void PostIoError(const ThreadContext& self, DWORD error, EngineThread thread)
 {
-    if (HWND main = GetMainWindow()) PostMessageA(main, message, wParam, lParam);
+    PostToSink(self, WM_VORLIN_IO_ERROR, error, thread);
 }
 
-void PostIoError(DWORD error, EngineThread thread) { PostToMainWindow(WM_VORLIN_IO_ERROR, error, thread); }
-
-void PostReady(EngineThread thread) { PostToMainWindow(WM_VORLIN_THREAD_READY, 0, thread); }
+void PostReady(const ThreadContext& self, EngineThread thread) { PostToSink(self, WM_VORLIN_THREAD_READY, 0, thread); }
 
 // One event, both forms of its record: the log form first.
-void Record(LogRecordKind logKind, RecordKind kind, uint32_t number, const uint8_t* bytes, uint32_t count)
+void Record(const ThreadContext& self, LogRecordKind logKind, RecordKind kind, uint32_t number, const uint8_t* bytes,
+            uint32_t count)
 {
     PostLogRecord(logKind, number, bytes, count);
-    PostTrafficRecord(kind, number, count, bytes);
+    PostTrafficRecord(self.sink.window, kind, number, count, bytes);
 }
 
 enum class Control { None, Stop, Cancel };
@@ -97,7 +92,7 @@ enum class Control { None, Stop, Cancel };
 Control CheckControlMessages(const ThreadContext& self)
 {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_VORLIN_STOP, WM_VORLIN_FLUSH_PORT, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, WM_VORLIN_STOP, WM_VORLIN_FLUSH_PORT, PM_REMOVE)) {
         if (msg.message == WM_VORLIN_FLUSH_PORT) continue;
         if (self.calls.cancelIo) self.calls.cancelIo(self.port);
         return msg.message == WM_VORLIN_STOP ? Control::Stop : Control::Cancel;
@@ -139,15 +134,15 @@ struct Writer {
 void RecordWritten(const Writer& w, const SendRequest& request, DWORD written)
 {
     if (written > request.count) written = request.count;
-    if (written >= 1) Record(LOGREC_SEND, RECORD_SEND, w.number, request.bytes, written);
+    if (written >= 1) Record(w.self, LOGREC_SEND, RECORD_SEND, w.number, request.bytes, written);
     if (request.count - written >= 1)
-        Record(LOGREC_SEND_ERROR, RECORD_SEND_ERROR, w.number, request.bytes + written, request.count - written);
+        Record(w.self, LOGREC_SEND_ERROR, RECORD_SEND_ERROR, w.number, request.bytes + written, request.count - written);
 }
 
 Outcome WriteFailed(const Writer& w, const SendRequest& request, DWORD error)
 {
-    Record(LOGREC_SEND_ERROR, RECORD_SEND_ERROR, w.number, request.bytes, request.count);
-    PostIoError(error, ENGINE_WRITER);
+    Record(w.self, LOGREC_SEND_ERROR, RECORD_SEND_ERROR, w.number, request.bytes, request.count);
+    PostIoError(w.self, error, ENGINE_WRITER);
     if (error == ERROR_INVALID_HANDLE) return Outcome::Stop;
     RecoverAfterWriteError(w.self.port);
     return Outcome::Continue;
@@ -181,7 +176,7 @@ Outcome Write(Writer& w, const SendRequest& request)
             if (CheckControlMessages(self) != Control::Stop) continue;
             AwaitEnd(self, w.overlapped, &written);
             // Discarded whole, even if part of it has left the port.
-            Record(LOGREC_DISCARD, RECORD_DISCARD, w.number, request.bytes, request.count);
+            Record(self, LOGREC_DISCARD, RECORD_DISCARD, w.number, request.bytes, request.count);
             return Outcome::Stop;
         }
         // The wait itself failed while the write is pending: end the write
@@ -200,13 +195,13 @@ void CompleteRequest(SendRequest* request)
 }
 
 // Requests still queued when the writer ends are recorded as discarded.
-void DiscardQueuedRequests(uint32_t number)
+void DiscardQueuedRequests(const ThreadContext& self, uint32_t number)
 {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_VORLIN_SEND, WM_VORLIN_SEND, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, WM_VORLIN_SEND, WM_VORLIN_SEND, PM_REMOVE)) {
         auto* request = reinterpret_cast<SendRequest*>(msg.lParam);
         if (!request) continue;
-        Record(LOGREC_DISCARD, RECORD_DISCARD, number++, request->bytes, request->count);
+        Record(self, LOGREC_DISCARD, RECORD_DISCARD, number++, request->bytes, request->count);
         CompleteRequest(request);
     }
 }
@@ -215,17 +210,18 @@ DWORD WINAPI WriterThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    Writer w{{start.engine.port, *start.calls}, {}, 1};
-    w.overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Writer w{{start.engine.port, *start.calls, start.engine.sink}, {}, 1};
+    w.overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!w.overlapped.hEvent) {
-        PostIoError(GetLastError(), ENGINE_WRITER);
-        DiscardQueuedRequests(w.number);
+        PostIoError(w.self, GetLastError(), ENGINE_WRITER);
+        DiscardQueuedRequests(w.self, w.number);
         return 0;
     }
-    PostReady(ENGINE_WRITER);
+    PostReady(w.self, ENGINE_WRITER);
+    SignalWorkerReady();
 
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_VORLIN_STOP) break;
         if (msg.message != WM_VORLIN_SEND || !msg.lParam) continue;
         auto* request = reinterpret_cast<SendRequest*>(msg.lParam);
@@ -235,7 +231,7 @@ DWORD WINAPI WriterThread(void* param)
         if (outcome == Outcome::Stop) break;
     }
     CloseHandle(w.overlapped.hEvent);
-    DiscardQueuedRequests(w.number);
+    DiscardQueuedRequests(w.self, w.number);
     return 0;
 }
 
@@ -251,14 +247,14 @@ struct Reader {
 void Deliver(Reader& r, DWORD count)
 {
     if (count == 0) return;
-    Record(LOGREC_RECEIVE, RECORD_RECEIVE, r.number, r.buffer, count);
+    Record(r.self, LOGREC_RECEIVE, RECORD_RECEIVE, r.number, r.buffer, count);
     ++r.number;
-    RelayReceivedBytes(r.buffer, count);
+    if (r.self.sink.relay) r.self.sink.relay(r.self.sink.context, r.buffer, count);
 }
 
 Outcome ReadFailed(const Reader& r, DWORD error)
 {
-    PostIoError(error, ENGINE_READER);
+    PostIoError(r.self, error, ENGINE_READER);
     if (error == ERROR_INVALID_HANDLE) return Outcome::Stop;
     RecoverAfterReadError(r.self.port);
     // Do not spin on a port that fails every read at once; a stop still
@@ -301,7 +297,7 @@ Outcome Read(Reader& r)
             if (control != Control::None) return FinishInterruptedRead(r, control);
             continue;
         }
-        if (wait == WAIT_FAILED) PostIoError(GetLastError(), ENGINE_READER);
+        if (wait == WAIT_FAILED) PostIoError(self, GetLastError(), ENGINE_READER);
         Control control = CheckControlMessages(self);
         if (control != Control::None) return FinishInterruptedRead(r, control);
         // Woken by some other message: the read is still pending, so keep
@@ -314,16 +310,17 @@ DWORD WINAPI ReaderThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    Reader r{{start.engine.port, *start.calls}, {}, nullptr, 1};
-    r.overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Reader r{{start.engine.port, *start.calls, start.engine.sink}, {}, nullptr, 1};
+    r.overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     r.buffer = static_cast<uint8_t*>(malloc(kReadSize));
     if (!r.overlapped.hEvent || !r.buffer) {
-        PostIoError(r.buffer ? GetLastError() : ERROR_OUTOFMEMORY, ENGINE_READER);
+        PostIoError(r.self, r.buffer ? GetLastError() : ERROR_OUTOFMEMORY, ENGINE_READER);
         if (r.overlapped.hEvent) CloseHandle(r.overlapped.hEvent);
         free(r.buffer);
         return 0;
     }
-    PostReady(ENGINE_READER);
+    PostReady(r.self, ENGINE_READER);
+    SignalWorkerReady();
 
     for (;;) {
         if (Read(r) == Outcome::Stop) break;
@@ -356,7 +353,7 @@ void ReportStatus(EventWatcher& e)
 {
     DWORD status = 0;
     if (!e.self.calls.getCommModemStatus(e.self.port, &status)) return;
-    PostToMainWindow(WM_VORLIN_MODEM_STATUS, status, 0);
+    PostToSink(e.self, WM_VORLIN_MODEM_STATUS, status, 0);
     e.lastStatus = status;
 }
 
@@ -365,7 +362,7 @@ void PollStatus(EventWatcher& e)
     DWORD status = 0;
     if (!e.self.calls.getCommModemStatus(e.self.port, &status)) return;
     if (status == e.lastStatus) return;
-    PostToMainWindow(WM_VORLIN_MODEM_STATUS, status, 0);
+    PostToSink(e.self, WM_VORLIN_MODEM_STATUS, status, 0);
     e.lastStatus = status;
 }
 
@@ -385,7 +382,7 @@ void StartCommWait(EventWatcher& e)
     }
     // Nothing is pending, so there is nothing to wait on: try again at the
     // next tick of the timer. Report the first failure of a run only.
-    if (!e.failing) PostIoError(error, ENGINE_EVENT);
+    if (!e.failing) PostIoError(e.self, error, ENGINE_EVENT);
     e.failing = true;
     e.retryAtTick = true;
 }
@@ -405,11 +402,11 @@ bool AwaitCommEvent(EventWatcher& e)
         DWORD error = GetLastError();
         if (error == ERROR_IO_INCOMPLETE) return true;
         e.pending = false;
-        PostIoError(error, ENGINE_EVENT);
+        PostIoError(e.self, error, ENGINE_EVENT);
         return false;
     }
     if (wait == WAIT_FAILED) {
-        PostIoError(GetLastError(), ENGINE_EVENT);
+        PostIoError(e.self, GetLastError(), ENGINE_EVENT);
         return false;
     }
     return true;
@@ -419,7 +416,7 @@ bool AwaitCommEvent(EventWatcher& e)
 bool ServeRequests(EventWatcher& e, UINT_PTR timer)
 {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         switch (msg.message) {
         case WM_VORLIN_LINE_FUNCTION:
             if (auto* code = reinterpret_cast<uint32_t*>(msg.lParam)) *code = RunLineFunction(e.self.port, *code);
@@ -464,7 +461,7 @@ bool EndCommWait(EventWatcher& e)
 void FailQueuedRequests()
 {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_VORLIN_ESCAPE_REQUEST, WM_VORLIN_LINE_FUNCTION, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, WM_VORLIN_ESCAPE_REQUEST, WM_VORLIN_LINE_FUNCTION, PM_REMOVE)) {
         if (msg.message == WM_VORLIN_LINE_FUNCTION) {
             if (auto* code = reinterpret_cast<uint32_t*>(msg.lParam)) *code = ERROR_OPERATION_ABORTED;
         } else if (auto* request = reinterpret_cast<EscapeRequest*>(msg.lParam)) {
@@ -478,10 +475,11 @@ DWORD WINAPI EventThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    EventWatcher e{{start.engine.port, *start.calls}, new (std::nothrow) CommWait{}, false, false, false, 0};
-    if (e.wait) e.wait->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    EventWatcher e{{start.engine.port, *start.calls, start.engine.sink}, new (std::nothrow) CommWait{}, false, false,
+                   false, 0};
+    if (e.wait) e.wait->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!e.wait || !e.wait->overlapped.hEvent) {
-        PostIoError(e.wait ? GetLastError() : ERROR_OUTOFMEMORY, ENGINE_EVENT);
+        PostIoError(e.self, e.wait ? GetLastError() : ERROR_OUTOFMEMORY, ENGINE_EVENT);
         delete e.wait;
         FailQueuedRequests();
         return 0;
@@ -490,9 +488,10 @@ DWORD WINAPI EventThread(void* param)
     UINT_PTR timer = SetTimer(nullptr, 0, kModemPollMs, nullptr);
     DWORD status = 0;
     e.self.calls.getCommModemStatus(e.self.port, &status);
-    PostToMainWindow(WM_VORLIN_MODEM_STATUS, status, 0);
+    PostToSink(e.self, WM_VORLIN_MODEM_STATUS, status, 0);
     e.lastStatus = status;
-    PostReady(ENGINE_EVENT);
+    PostReady(e.self, ENGINE_EVENT);
+    SignalWorkerReady();
 
     for (;;) {
         if (!e.pending && !e.retryAtTick) StartCommWait(e);
@@ -518,27 +517,12 @@ LPTHREAD_START_ROUTINE const kThreadProcs[ENGINE_THREADS] = {WriterThread, Reade
 
 // --- main thread side -----------------------------------------------------
 
-// Serves the messages other threads send to this one, so that a thread
-// blocked in SendMessage to the main window cannot deadlock a wait.
-void ServeSentMessages()
-{
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
+// Set by the main thread, read by any thread that sends.
+std::atomic<HWND> g_sendWindow{nullptr};
 
-// Waits for one of the handles, up to timeoutMs, serving sent messages.
-// Returns the index of the signalled handle, or -1 on timeout or failure.
 int AwaitAny(const HANDLE* handles, DWORD count, DWORD timeoutMs)
 {
-    DWORD startTick = GetTickCount();
-    for (;;) {
-        DWORD elapsed = GetTickCount() - startTick;
-        DWORD left = timeoutMs == INFINITE ? INFINITE : (elapsed >= timeoutMs ? 0 : timeoutMs - elapsed);
-        DWORD wait = MsgWaitForMultipleObjects(count, handles, FALSE, left, QS_SENDMESSAGE);
-        if (wait < WAIT_OBJECT_0 + count) return static_cast<int>(wait - WAIT_OBJECT_0);
-        if (wait != WAIT_OBJECT_0 + count) return -1;
-        ServeSentMessages();
-    }
+    return WaitServingSentMessages(handles, count, timeoutMs);
 }
 
 bool HasEnded(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
@@ -556,30 +540,10 @@ void StopThread(SerialEngine& engine, int index)
 {
     if (!engine.thread[index]) return;
     do {
-        PostThreadMessageA(engine.threadId[index], WM_VORLIN_STOP, 0, 0);
+        PostThreadMessageW(engine.threadId[index], WM_VORLIN_STOP, 0, 0);
     } while (AwaitAny(&engine.thread[index], 1, kStopPollMs) != 0 && !HasEnded(engine.thread[index]));
     CloseHandle(engine.thread[index]);
     engine.thread[index] = nullptr;
-}
-
-// Takes the ready notices of the three threads out of this thread's queue,
-// for at most two seconds.
-void AwaitReadyNotices()
-{
-    bool ready[ENGINE_THREADS] = {};
-    DWORD startTick = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, WM_VORLIN_THREAD_READY, WM_VORLIN_THREAD_READY, PM_REMOVE))
-            if (msg.lParam >= 0 && msg.lParam < ENGINE_THREADS) ready[msg.lParam] = true;
-        if (ready[ENGINE_WRITER] && ready[ENGINE_READER] && ready[ENGINE_EVENT]) return;
-        DWORD elapsed = GetTickCount() - startTick;
-        if (elapsed >= kReadyWaitMs) return;
-        DWORD left = kReadyWaitMs - elapsed;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, left < kStopPollMs ? left : kStopPollMs,
-                                  QS_POSTMESSAGE | QS_SENDMESSAGE);
-        ServeSentMessages();
-    }
 }
 
 } // namespace
@@ -589,13 +553,14 @@ bool StartEngine(SerialEngine& engine)
     for (HANDLE thread : engine.thread)
         if (thread) return false;
     for (int i = 0; i < ENGINE_THREADS; ++i) {
+        // Each thread says it is ready once its queue exists, so that posts to
+        // it cannot fail; one that never says so is still stopped as usual.
         auto* start = new (std::nothrow) ThreadStart{engine, &GetDeviceCalls()};
         DWORD id = 0;
-        HANDLE thread = start ? CreateThread(nullptr, 0, kThreadProcs[i], start, 0, &id) : nullptr;
+        HANDLE thread = start ? StartWorkerThread(kThreadProcs[i], start, kReadyWaitMs, &id) : nullptr;
         if (!thread) {
             DWORD error = start ? GetLastError() : ERROR_OUTOFMEMORY;
             delete start;
-            ShowSystemError(GetMainWindow(), nullptr, error);
             StopEngine(engine);
             SetLastError(error);
             return false;
@@ -603,7 +568,6 @@ bool StartEngine(SerialEngine& engine)
         engine.thread[i] = thread;
         engine.threadId[i] = id;
     }
-    AwaitReadyNotices();
     return true;
 }
 
@@ -626,7 +590,7 @@ LRESULT ForwardSendRequest(SerialEngine& engine, SendRequest* request, HANDLE* w
         if (writerSlot && request->done)
             DuplicateHandle(GetCurrentProcess(), engine.thread[ENGINE_WRITER], GetCurrentProcess(), &writer,
                             SYNCHRONIZE, FALSE, 0);
-        if (PostThreadMessageA(engine.threadId[ENGINE_WRITER], WM_VORLIN_SEND, 0,
+        if (PostThreadMessageW(engine.threadId[ENGINE_WRITER], WM_VORLIN_SEND, 0,
                                reinterpret_cast<LPARAM>(request))) {
             if (writerSlot) *writerSlot = writer;
             return 1;
@@ -639,17 +603,17 @@ LRESULT ForwardSendRequest(SerialEngine& engine, SendRequest* request, HANDLE* w
 
 void CancelWrite(SerialEngine& engine)
 {
-    if (engine.thread[ENGINE_WRITER]) PostThreadMessageA(engine.threadId[ENGINE_WRITER], WM_VORLIN_CANCEL_WRITE, 0, 0);
+    if (engine.thread[ENGINE_WRITER]) PostThreadMessageW(engine.threadId[ENGINE_WRITER], WM_VORLIN_CANCEL_WRITE, 0, 0);
 }
 
 BOOL ExecuteLineFunction(SerialEngine& engine, DWORD code)
 {
     HANDLE thread = engine.thread[ENGINE_EVENT];
     if (!thread) return FALSE;
-    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!done) return FALSE;
     uint32_t request = code;
-    if (PostThreadMessageA(engine.threadId[ENGINE_EVENT], WM_VORLIN_LINE_FUNCTION, reinterpret_cast<WPARAM>(done),
+    if (PostThreadMessageW(engine.threadId[ENGINE_EVENT], WM_VORLIN_LINE_FUNCTION, reinterpret_cast<WPARAM>(done),
                            reinterpret_cast<LPARAM>(&request))) {
         if (!AwaitAnswer(done, thread)) request = ERROR_OPERATION_ABORTED;
     } else {
@@ -667,12 +631,12 @@ BOOL ExecuteIoControl(SerialEngine& engine, EscapeRequest* request)
         request->error = ERROR_INVALID_HANDLE;
         return FALSE;
     }
-    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!done) {
         request->error = GetLastError();
         return FALSE;
     }
-    if (PostThreadMessageA(engine.threadId[ENGINE_EVENT], WM_VORLIN_ESCAPE_REQUEST, reinterpret_cast<WPARAM>(done),
+    if (PostThreadMessageW(engine.threadId[ENGINE_EVENT], WM_VORLIN_ESCAPE_REQUEST, reinterpret_cast<WPARAM>(done),
                            reinterpret_cast<LPARAM>(request))) {
         if (!AwaitAnswer(done, thread)) request->error = ERROR_OPERATION_ABORTED;
     } else {
@@ -700,7 +664,7 @@ DWORD SubmitSend(const void* bytes, uint32_t count, bool asynchronous)
     if (!SendRequestSize(count, &size)) return ERROR_OUTOFMEMORY;
     HANDLE done = nullptr;
     if (!asynchronous) {
-        done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!done) return GetLastError();
     }
     auto* request = static_cast<SendRequest*>(calloc(1, size));
@@ -712,7 +676,7 @@ DWORD SubmitSend(const void* bytes, uint32_t count, bool asynchronous)
     request->count = count;
     if (count) memcpy(request->bytes, bytes, count);
 
-    HWND main = GetMainWindow();
+    HWND main = g_sendWindow;
     if (!main) {
         free(request);
         if (done) CloseHandle(done);
@@ -721,7 +685,7 @@ DWORD SubmitSend(const void* bytes, uint32_t count, bool asynchronous)
     // The main window owns the request from here on (it hands it to the
     // writer or completes it at once).
     HANDLE writer = nullptr;
-    SendMessageA(main, WM_VORLIN_SEND, asynchronous ? 0 : reinterpret_cast<WPARAM>(&writer),
+    SendMessageW(main, WM_VORLIN_SEND, asynchronous ? 0 : reinterpret_cast<WPARAM>(&writer),
                  reinterpret_cast<LPARAM>(request));
     if (!asynchronous) {
         AwaitAnswer(done, writer);
@@ -730,3 +694,5 @@ DWORD SubmitSend(const void* bytes, uint32_t count, bool asynchronous)
     }
     return 0;
 }
+
+void SetSendWindow(HWND window) { g_sendWindow = window; }

@@ -5,11 +5,34 @@
 
 enum EngineThread { ENGINE_WRITER = 0, ENGINE_READER = 1, ENGINE_EVENT = 2, ENGINE_THREADS = 3 };
 
+// What the engine's threads receive (thread messages).
+constexpr UINT WM_VORLIN_STOP = 0x7410;           // end the thread's loop
+constexpr UINT WM_VORLIN_CANCEL_WRITE = 0x7411;   // writer: cancel the write in progress
+constexpr UINT WM_VORLIN_FLUSH_PORT = 0x7412;     // the sink window: FlushFileBuffers on the port
+constexpr UINT WM_VORLIN_SEND = 0x7422;           // writer (and the sink window): lParam SendRequest*
+constexpr UINT WM_VORLIN_ESCAPE_REQUEST = 0x7426; // event thread: lParam EscapeRequest*, wParam done event
+constexpr UINT WM_VORLIN_LINE_FUNCTION = 0x7427;  // event thread: EscapeCommFunction code
+// What the engine's threads post to their sink window.
+constexpr UINT WM_VORLIN_MODEM_STATUS = 0x7423;   // wParam modem status bits
+constexpr UINT WM_VORLIN_IO_ERROR = 0x7424;       // wParam Win32 error, lParam EngineThread
+constexpr UINT WM_VORLIN_THREAD_READY = 0x7430;   // lParam EngineThread
+// (and 0x7425, WM_VORLIN_RECORD, with each TrafficRecord)
+
+// Where the engine delivers: records, modem lines, errors and ready notices
+// are posted to `window` (the main window); the reader hands every block it
+// read to `relay` on its own thread (the tunnel), when there is one.
+struct EngineSink {
+    HWND window;
+    void (*relay)(void* context, const uint8_t* bytes, uint32_t count);
+    void* context;
+};
+
 // One per process, owned by the main thread.
 struct SerialEngine {
     HANDLE port;                      // INVALID_HANDLE_VALUE when closed
     HANDLE thread[ENGINE_THREADS];    // 0 when not running
     DWORD threadId[ENGINE_THREADS];   // kept after a thread ends
+    EngineSink sink;                  // read by each thread when it starts
 };
 
 // Starts the three threads on engine.port; false with the last error set.
@@ -42,7 +65,10 @@ void CancelWrite(SerialEngine& engine);
 BOOL ExecuteLineFunction(SerialEngine& engine, DWORD code);
 struct EscapeRequest;
 BOOL ExecuteIoControl(SerialEngine& engine, EscapeRequest* request);
-// Any thread: write bytes through the main window. 0 or a Win32 error
+// The window that takes 0x7422 on the main thread and hands it to the writer
+// (the main window); null until it exists.
+void SetSendWindow(HWND window);
+// Any thread: write bytes through the send window. 0 or a Win32 error
 // (ERROR_OUTOFMEMORY when the request cannot be made, ERROR_INVALID_PARAMETER
 // for count bytes at a null pointer, ERROR_INVALID_WINDOW_HANDLE before the
 // main window exists). A synchronous send

@@ -6,8 +6,7 @@
 #include "logview/text_utils.h"
 #include "resources/resource.h"
 #include "settings/settings_store.h"
-#include "shell/messages.h"
-#include "shell/shell.h"
+#include "serial/engine.h"
 
 // The panel lives on the main thread. Its lamp words are kept with the
 // dialog (DWLP_USER) and freed when it is destroyed.
@@ -49,10 +48,12 @@ int LineOfControl(int id)
     return 0;
 }
 
-LRESULT RequestLine(DWORD code)
+// Line requests go to the panel's parent (the main window), which runs them
+// on the engine's event thread.
+LRESULT RequestLine(HWND panel, DWORD code)
 {
-    HWND main = GetMainWindow();
-    return main ? SendMessageA(main, WM_VORLIN_LINE_FUNCTION, 0, static_cast<LPARAM>(code)) : 0;
+    HWND main = GetParent(panel);
+    return main ? SendMessageW(main, WM_VORLIN_LINE_FUNCTION, 0, static_cast<LPARAM>(code)) : 0;
 }
 
 void RepaintLamp(HWND panel, int line) { InvalidateRect(GetDlgItem(panel, kLamps[line - 1].id), nullptr, FALSE); }
@@ -86,25 +87,25 @@ void OnSetup(HWND panel, const DCB* dcb)
     if (dcb->fDtrControl == DTR_CONTROL_HANDSHAKE) {
         SetLamp(panel, LINE_DTR, LAMP_HANDSHAKE, false);
     } else if (dcb->fDtrControl != DTR_CONTROL_DISABLE) {
-        RequestLine(SETDTR);
+        RequestLine(panel, SETDTR);
         SetLamp(panel, LINE_DTR, LAMP_OUTPUT_ON, true);
     } else {
-        RequestLine(CLRDTR);
+        RequestLine(panel, CLRDTR);
         SetLamp(panel, LINE_DTR, LAMP_OUTPUT_OFF, true);
     }
     SetLamp(panel, LINE_DSR, LAMP_INPUT_OFF, false);
     if (dcb->fRtsControl == RTS_CONTROL_HANDSHAKE || dcb->fRtsControl == RTS_CONTROL_TOGGLE) {
         SetLamp(panel, LINE_RTS, LAMP_HANDSHAKE, false);
     } else if (dcb->fRtsControl == RTS_CONTROL_ENABLE) {
-        RequestLine(SETRTS);
+        RequestLine(panel, SETRTS);
         SetLamp(panel, LINE_RTS, LAMP_OUTPUT_ON, true);
     } else {
-        RequestLine(CLRRTS);
+        RequestLine(panel, CLRRTS);
         SetLamp(panel, LINE_RTS, LAMP_OUTPUT_OFF, true);
     }
     SetLamp(panel, LINE_CTS, LAMP_INPUT_OFF, false);
     SetLamp(panel, LINE_RLSD, LAMP_INPUT_OFF, false);
-    RequestLine(CLRBREAK);
+    RequestLine(panel, CLRBREAK);
     SetLamp(panel, LINE_BREAK, LAMP_OUTPUT_OFF, true);
     for (int id : {IDC_PANEL_XONXOFF_GROUP, IDC_PANEL_XON, IDC_PANEL_XOFF})
         EnableWindow(GetDlgItem(panel, id), dcb->fOutX != 0);
@@ -127,14 +128,14 @@ LRESULT OnSetLine(HWND panel, WPARAM state, LPARAM lParam)
     const LineCodes* codes = nullptr;
     for (const LineCodes& c : kLineCodes)
         if (c.line == line) codes = &c;
-    if (!codes) return RequestLine(0);
+    if (!codes) return RequestLine(panel, 0);
     bool on = state == LAMP_ON;
     if (line != LINE_XONXOFF) {
         uint32_t& lamp = State(panel)->lamp[line - 1];
         lamp = (lamp & ~(LAMP_ON | LAMP_OFF)) | (on ? LAMP_ON : LAMP_OFF);
         RepaintLamp(panel, line);
     }
-    return RequestLine(on ? codes->on : codes->off);
+    return RequestLine(panel, on ? codes->on : codes->off);
 }
 
 // A click goes round through the main window, the path automation takes.
@@ -151,8 +152,7 @@ void OnCommand(HWND panel, int id, int code)
     } else {
         return;
     }
-    HWND main = GetMainWindow();
-    if (main) SendDlgItemMessageA(main, IDC_MODEM_PANEL, WM_PANEL_SET_LINE, state, line);
+    SendMessageW(panel, WM_PANEL_SET_LINE, state, line);
 }
 
 void OnDrawItem(HWND panel, const DRAWITEMSTRUCT* item)

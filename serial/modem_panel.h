@@ -23,6 +23,9 @@ enum LampState : uint32_t {
 };
 
 // Panel messages (wParam, lParam):
+constexpr UINT WM_PANEL_PLACE = 0xD441;
+constexpr UINT WM_PANEL_SETUP = 0xD442;     // lParam const DCB*
+constexpr UINT WM_PANEL_LAMPS = 0xD444;     // wParam modem status bits
 constexpr UINT WM_PANEL_GET_LINE = 0xD445;  // 0, line -> the line's lamp word
 constexpr UINT WM_PANEL_SET_LINE = 0xD446;  // 1 on / 2 off, line -> result of the 0x7427 request
 

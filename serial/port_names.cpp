@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "settings/settings_store.h"
-#include "shell/message_catalogue.h"
-#include "shell/shell.h"
+#include "base/catalogue.h"
 
 // The rows keep the order of the lists, which is ascending rate order, not
 // the order of the capability bits (BAUD_57600 is 0x40000, BAUD_115200
@@ -93,7 +92,7 @@ size_t EnumeratePorts(std::vector<std::string>& list)
     HKEY key;
     LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPortListKey, 0, KEY_READ, &key);
     if (rc != ERROR_SUCCESS) {
-        ShowSystemError(GetMainWindow(), kAppTitle, static_cast<DWORD>(rc));
+        ShowSystemError(nullptr, kAppTitle, static_cast<DWORD>(rc));
         return 0;
     }
     AddPortsFromKey(key, list);

@@ -3,8 +3,13 @@
 #include <clocale>
 #include <cstring>
 
+#include <commctrl.h>
+
 #include "automation/automation.h"
+#include "base/catalogue.h"
+#include "base/text.h"
 #include "logging/log_thread.h"
+#include "logview/key_state.h"
 #include "logview/log_view.h"
 #include "resources/resource.h"
 #include "sending/send_forms.h"
@@ -13,7 +18,7 @@
 #include "settings/settings_store.h"
 #include "shell/command_line.h"
 #include "shell/main_window.h"
-#include "shell/message_catalogue.h"
+#include "shell/session.h"
 #include "shell/shell.h"
 #include "tunnel/tunnel.h"
 
@@ -28,15 +33,37 @@ struct ShellState {
     HWND modelessDialog = nullptr;
     ModelessFilter modelessFilter = nullptr;
     AppSettings app{};
-    DeviceSettings device{};
-    SerialEngine engine{};
 };
 
 ShellState g_shell;
 
-} // namespace
+// Every report of every part ends here: a message box, or the status bar of
+// the owner (the main window when the reporter named none) by application
+// flag bit 1. Without a status bar the text is lost; the caller still reads OK.
+int PresentReport(void*, const ProblemReport& report)
+{
+    if (g_shell.app.flags & APP_MESSAGE_BOXES) return ShowMessageBox(report.owner, report.text, report.caption, report.style);
+    HWND owner = report.owner ? report.owner : g_shell.mainWindow;
+    HWND status = owner ? GetDlgItem(owner, IDC_STATUS_BAR) : nullptr;
+    if (status) SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(SjisToWide(report.text).c_str()));
+    return IDOK;
+}
 
-const char kAppTitle[] = "通信リソース制御ユーティリティー『Vorlin2』";
+// The tunnel relays while a port is open; scripts hear of connects and
+// disconnects. (The window's own updates observe the session too.)
+void OnSessionChanged(void*, SessionChange change)
+{
+    switch (change) {
+    case SessionChange::Connected: SetTunnelRelay(TRUE); FireOnConnect(); break;
+    case SessionChange::Disconnecting: FireOnDisconnect(); break;
+    case SessionChange::Disconnected: SetTunnelRelay(FALSE); break;
+    default: break;
+    }
+}
+
+void RelayToTunnel(void*, const uint8_t* bytes, uint32_t count) { RelayReceivedBytes(bytes, count); }
+
+} // namespace
 
 HINSTANCE GetAppInstance() { return g_shell.instance; }
 HWND GetMainWindow() { return g_shell.mainWindow; }
@@ -45,10 +72,15 @@ HWND GetToolbar() { return g_shell.mainWindow ? GetDlgItem(g_shell.mainWindow, I
 HWND GetModemPanel() { return g_shell.mainWindow ? GetDlgItem(g_shell.mainWindow, IDC_MODEM_PANEL) : nullptr; }
 HWND GetLogView() { return g_shell.mainWindow ? GetDlgItem(g_shell.mainWindow, IDC_LOG_VIEW) : nullptr; }
 AppSettings& GetAppSettings() { return g_shell.app; }
-DeviceSettings& GetCurrentDevice() { return g_shell.device; }
-SerialEngine& GetSerialEngine() { return g_shell.engine; }
+DeviceSettings& GetCurrentDevice() { return GetSession().Device(); }
+SerialEngine& GetSerialEngine() { return GetSession().Engine(); }
 HWND GetModelessDialog() { return g_shell.modelessDialog; }
-void SetMainWindow(HWND hwnd) { g_shell.mainWindow = hwnd; }
+
+void SetMainWindow(HWND hwnd)
+{
+    g_shell.mainWindow = hwnd;
+    GetSession().Attach(hwnd, &g_shell.app);
+}
 
 void SetModelessDialog(HWND dialog, ModelessFilter filter)
 {
@@ -60,25 +92,30 @@ void SetModelessDialog(HWND dialog, ModelessFilter filter)
 void InitShellState(HINSTANCE instance, bool startedByAutomation)
 {
     g_shell.instance = instance;
-    memset(&g_shell.device, 0, sizeof g_shell.device);
-    memset(&g_shell.engine, 0, sizeof g_shell.engine);
-    g_shell.engine.port = INVALID_HANDLE_VALUE;
+    Session& session = GetSession();
+    session.Reset();
     LoadAppSettings(g_shell.app);
     if (startedByAutomation)
         g_shell.app.flags |= APP_STARTED_BY_AUTOMATION;
     else
         g_shell.app.flags &= ~APP_STARTED_BY_AUTOMATION;
-    if (!g_shell.accelerators) g_shell.accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_MAIN_ACCEL));
+    SetKeyboardTracking((g_shell.app.flags & APP_TRACE_KEYBOARD) != 0);
+    SetReportPresenter(PresentReport, nullptr);
+    session.Attach(g_shell.mainWindow, &g_shell.app);
+    session.SetRelay(RelayToTunnel, nullptr);
+    session.RemoveObserver({OnSessionChanged, nullptr});
+    session.AddObserver({OnSessionChanged, nullptr});
+    if (!g_shell.accelerators) g_shell.accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAIN_ACCEL));
 }
 
 void DispatchLoopMessage(MSG& msg)
 {
     if (g_shell.modelessDialog && g_shell.modelessFilter && g_shell.modelessFilter(&msg)) return;
     if (g_shell.mainWindow && g_shell.accelerators &&
-        TranslateAcceleratorA(g_shell.mainWindow, g_shell.accelerators, &msg))
+        TranslateAcceleratorW(g_shell.mainWindow, g_shell.accelerators, &msg))
         return;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
 }
 
 namespace {
@@ -96,8 +133,9 @@ void Shutdown()
 {
     ShutdownAutomationServer();
     StopTunnel();
-    StopEngine(g_shell.engine);
-    ClosePort(&g_shell.device.flags, &g_shell.engine.port);
+    Session& session = GetSession();
+    StopEngine(session.Engine());
+    ClosePort(&session.Device().flags, &session.Engine().port);
     ShutdownLogView();
     StopLogThread();
     FreeMessageCatalogue();
@@ -138,13 +176,13 @@ int RunApplication(HINSTANCE instance, const char* commandLine, int showState)
     UpdateWindow(hwnd);
     StartTunnel(nullptr);
 
-    g_shell.mainWindow = hwnd;
+    SetMainWindow(hwnd);
     int exitCode = 0;
     if (!InitAutomationServer(g_shell.mainWindow)) {
-        SendMessageA(g_shell.mainWindow, WM_CLOSE, 0, 0);
+        SendMessageW(g_shell.mainWindow, WM_CLOSE, 0, 0);
     } else {
         MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchLoopMessage(msg);
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchLoopMessage(msg);
         exitCode = static_cast<int>(msg.wParam);
     }
     Shutdown();

@@ -6,21 +6,20 @@
 #include <vector>
 
 #include "automation/port_lock.h"
+#include "base/catalogue.h"
+#include "base/text.h"
 #include "logging/log_thread.h"
+#include "logview/log_view.h"
 #include "logview/text_utils.h"
 #include "resources/resource.h"
 #include "sending/send_forms.h"
 #include "serial/connect_dialog.h"
-#include "serial/engine.h"
-#include "serial/port.h"
 #include "serial/port_names.h"
 #include "settings/help.h"
 #include "settings/toolbar.h"
-#include "shell/connection.h"
-#include "shell/message_catalogue.h"
-#include "shell/messages.h"
+#include "shell/session.h"
 #include "shell/shell.h"
-#include "shell/ui_text.h"
+#include "shell/window_state.h"
 #include "tunnel/tunnel.h"
 
 namespace {
@@ -28,37 +27,25 @@ namespace {
 // The toolbar button whose drop-down arrow was pressed last (0 before any).
 int g_lastDropDown = 0;
 
+// The user's connect and disconnect wait while a script holds the port.
+bool LockForUser(HWND hwnd)
+{
+    if (PortLock::Lock(PortLock::kUserInterface)) return true;
+    ShowMessage(hwnd, kAppTitle, MSG_PORT_LOCKED, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
 void ConnectCommand(HWND hwnd)
 {
-    if (!PortLock::Lock(PortLock::kUserInterface)) {
-        ShowMessage(hwnd, kAppTitle, 2022, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    DeviceSettings& current = GetCurrentDevice();
-    bool open = (current.flags & DEVICE_OPEN) != 0;
+    if (!LockForUser(hwnd)) return;
+    Session& session = GetSession();
     DeviceSettings work{};
-    if (open) work = current;
-
+    if (session.IsOpen()) work = session.Device();
     if (RunConnectDialog(hwnd, work)) {
-        DWORD error = 0;
-        if (!open) {
-            error = static_cast<DWORD>(SendMessageA(hwnd, WM_VORLIN_CONNECT, 0, reinterpret_cast<LPARAM>(&work)));
-        } else {
-            // Reconfigure without closing: on failure the settings that
-            // worked are applied again. The panel is set up once the engine
-            // runs again, so its line requests reach a running event thread.
-            SerialEngine& engine = GetSerialEngine();
-            StopEngine(engine);
-            if (ReconfigurePort(work, &engine.port)) {
-                current = work;
-            } else {
-                error = GetLastError();
-                ReconfigurePort(current, &engine.port);
-            }
-            StartEngine(engine);
-            SendDlgItemMessageA(hwnd, IDC_MODEM_PANEL, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&current.dcb));
-        }
-        if (current.flags & DEVICE_SAVE) SavePortSettings(current);
+        DWORD error = session.IsOpen() ? session.Reconfigure(work)
+                                       : static_cast<DWORD>(SendMessageW(hwnd, WM_VORLIN_CONNECT, 0,
+                                                                         reinterpret_cast<LPARAM>(&work)));
+        if (session.Device().flags & DEVICE_SAVE) SavePortSettings(session.Device());
         if (error) ShowSystemError(hwnd, kAppTitle, error);
     }
     PortLock::Unlock(PortLock::kUserInterface);
@@ -66,11 +53,8 @@ void ConnectCommand(HWND hwnd)
 
 void DisconnectCommand(HWND hwnd)
 {
-    if (!PortLock::Lock(PortLock::kUserInterface)) {
-        ShowMessage(hwnd, kAppTitle, 2022, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    SendMessageA(hwnd, WM_VORLIN_DISCONNECT, 0, 0);
+    if (!LockForUser(hwnd)) return;
+    SendMessageW(hwnd, WM_VORLIN_DISCONNECT, 0, 0);
     PortLock::Unlock(PortLock::kUserInterface);
 }
 
@@ -82,14 +66,13 @@ void AttachTunnel(HWND hwnd)
     if (target && IsWindow(target)) AttachToInstance(hwnd, target);
 }
 
-void Exit(HWND hwnd) { SendMessageA(hwnd, WM_CLOSE, 0, 0); }
-void Clear(HWND hwnd) { SendDlgItemMessageA(hwnd, IDC_LOG_VIEW, WM_LOGVIEW_CLEAR, 0, 0); }
+void Exit(HWND hwnd) { SendMessageW(hwnd, WM_CLOSE, 0, 0); }
+void Clear(HWND hwnd) { SendDlgItemMessageW(hwnd, IDC_LOG_VIEW, WM_LOGVIEW_CLEAR, 0, 0); }
 
 void ChooseLogFile(HWND hwnd)
 {
-    AppSettings& app = GetAppSettings();
     wchar_t file[MAX_PATH] = {};
-    std::wstring current = SjisToWide(app.logFilePath);
+    std::wstring current = SjisToWide(GetAppSettings().logFilePath);
     lstrcpynW(file, current.c_str(), MAX_PATH);
     std::wstring title = SjisToWide("ログファイルの設定");
     // The filter is pairs of texts, each ended by a NUL, and one more NUL.
@@ -110,37 +93,24 @@ void ChooseLogFile(HWND hwnd)
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
     if (!GetSaveFileNameW(&ofn)) return;
 
-    std::string chosen = WideToSjis(file);
-    if (chosen.empty() || chosen.size() >= sizeof app.logFilePath) return;
-    memcpy(app.logFilePath, chosen.c_str(), chosen.size() + 1);
-    app.flags &= ~APP_AUTO_LOG_NAME;
-    if (GetCurrentDevice().flags & DEVICE_OPEN) {
-        OpenLogFile(hwnd, app.logFilePath);
-        ShowLoggingState(hwnd, true);
-    }
+    GetSession().SetLogFile(WideToSjis(file).c_str());  // a failed open was reported already
 }
 
-void StopOrRestartLogging(HWND hwnd)
+void StopOrRestartLogging(HWND)
 {
-    if (IsLoggingRunning(hwnd)) {
-        CloseLogFile();
-        ShowLoggingState(hwnd, false);
-    } else {
-        OpenLogFile(hwnd, GetAppSettings().logFilePath);
-        ShowLoggingState(hwnd, true);
-    }
-    DrawMenuBar(hwnd);
+    Session& session = GetSession();
+    session.SetLogging(!session.IsLogging());
 }
 
 void Flush(HWND) { FlushLogFile(); }
 
 void CustomizeToolbar(HWND hwnd)
 {
-    if (HWND toolbar = GetDlgItem(hwnd, IDC_TOOLBAR)) SendMessageA(toolbar, TB_CUSTOMIZE, 0, 0);
+    if (HWND toolbar = GetDlgItem(hwnd, IDC_TOOLBAR)) SendMessageW(toolbar, TB_CUSTOMIZE, 0, 0);
 }
 
-void HelpContents(HWND hwnd) { WinHelpA(hwnd, GetHelpFile(), HELP_CONTEXT, 1); }
-void HelpFinder(HWND hwnd) { WinHelpA(hwnd, GetHelpFile(), HELP_FINDER, 0); }
+void HelpContents(HWND hwnd) { ShowHelp(hwnd, HELP_CONTEXT, 1); }
+void HelpFinder(HWND hwnd) { ShowHelp(hwnd, HELP_FINDER, 0); }
 void Rescan(HWND) { ListButtonFiles(); }
 
 void QuickSend(HWND hwnd, int index)
@@ -148,11 +118,11 @@ void QuickSend(HWND hwnd, int index)
     ButtonEntry entry;
     int file = GetCurrentButtonFile();
     if (file < 0 || !ReadButtonEntry(file, index, entry)) {
-        ShowMessage(hwnd, kAppTitle, 2025, MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(hwnd, kAppTitle, MSG_NO_BUTTON_DATA, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     std::vector<uint8_t> bytes = ButtonDataToBytes(entry.data);
-    DWORD error = SubmitSend(bytes.data(), static_cast<uint32_t>(bytes.size()), true);
+    DWORD error = GetSession().Send(bytes.data(), static_cast<uint32_t>(bytes.size()), true);
     if (error) ShowSystemError(hwnd, kAppTitle, error);
 }
 
@@ -160,7 +130,7 @@ void ChooseForm(HWND hwnd, int index)
 {
     if (g_lastDropDown != IDM_RESCAN_FORMS) return;
     if (!SetCurrentButtonFile(index)) return;
-    EnableQuickSendButtons(hwnd, CountCurrentFormEntries());
+    ShowQuickSendsOfCurrentFile(hwnd);
 }
 
 struct Command {
@@ -186,7 +156,7 @@ constexpr Command kCommands[] = {
 };
 
 // Pops the list of button files under the drop-down button.
-void ShowFormMenu(HWND hwnd, const NMTOOLBARA* info)
+void ShowFormMenu(HWND hwnd, const NMTOOLBARW* info)
 {
     int count = ListButtonFiles();
     HMENU menu = CreatePopupMenu();
@@ -201,25 +171,6 @@ void ShowFormMenu(HWND hwnd, const NMTOOLBARA* info)
     MapWindowPoints(info->hdr.hwndFrom, nullptr, reinterpret_cast<POINT*>(&params.rcExclude), 2);
     TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_NONOTIFY, corner.x, corner.y, hwnd, &params);
     DestroyMenu(menu);
-}
-
-// Tooltip message number of a toolbar button, 0 for none.
-unsigned TooltipMessage(HWND hwnd, UINT id)
-{
-    struct Tip { UINT id; unsigned message; };
-    static constexpr Tip kTips[] = {
-        {IDM_DISCONNECT, 3}, {IDM_TUNNEL_NEW_PROCESS, 4}, {IDM_TUNNEL_ATTACH, 5}, {IDM_PRINT, 6},
-        {IDM_EXIT, 7}, {IDM_COPY, 8}, {IDM_CLEAR, 9}, {IDM_FIND, 10}, {IDM_FIND_NEXT, 11},
-        {IDM_FIND_PREVIOUS, 12}, {IDM_SEND_DATA, 13}, {IDM_FILTERING, 14}, {IDM_LOG_FILE, 15},
-        {IDM_LOG_FLUSH, 19}, {IDM_SETTINGS, 20}, {IDM_CUSTOMIZE_TOOLBAR, 21}, {IDM_PSEUDO_DATA, 22},
-        {IDM_HELP_CONTENTS, 23}, {IDM_HELP_FIND, 24}, {IDM_ABOUT, 25}, {IDM_RESCAN_FORMS, 26},
-    };
-    if (id == IDM_CONNECT) return (GetCurrentDevice().flags & DEVICE_OPEN) ? 2 : 1;
-    if (id == IDM_LOG_STOP) return IsLoggingRunning(hwnd) ? 17 : 18;
-    if (id >= IDM_QUICK_SEND_FIRST && id <= IDM_QUICK_SEND_LAST) return 27 + (id - IDM_QUICK_SEND_FIRST);
-    for (const Tip& t : kTips)
-        if (t.id == id) return t.message;
-    return 0;
 }
 
 } // namespace
@@ -237,23 +188,26 @@ LRESULT OnNotify(HWND hwnd, NMHDR* header)
     if (!header) return 0;
     switch (header->code) {
     case TBN_DROPDOWN: {
-        auto* info = reinterpret_cast<NMTOOLBARA*>(header);
+        auto* info = reinterpret_cast<NMTOOLBARW*>(header);
         g_lastDropDown = info->iItem;
         if (info->iItem == IDM_RESCAN_FORMS) ShowFormMenu(hwnd, info);
         return TBDDRET_DEFAULT;
     }
     case TBN_RESET: {
         LRESULT result = OnToolbarNotify(hwnd, header);
-        ApplyConnectionStateToToolbar(hwnd);
+        ApplySessionState(hwnd);
         return result;
     }
-    case TTN_NEEDTEXTA: {
+    case TTN_NEEDTEXTW: {
         // The text must outlive this call; one tooltip shows at a time.
-        static char text[256];
-        auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
-        unsigned message = TooltipMessage(hwnd, static_cast<UINT>(header->idFrom));
+        static wchar_t text[256];
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        unsigned message = CommandTooltip(static_cast<int>(header->idFrom));
         if (!message) return 0;
-        LookupMessage(message, text, sizeof text);
+        char narrow[256];
+        LookupMessage(message, narrow, sizeof narrow);
+        size_t n = SjisToWide(narrow, strlen(narrow), text, 255);
+        text[n] = 0;
         info->lpszText = text;
         info->hinst = nullptr;
         return 0;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "automation/automation.h"
+#include "base/catalogue.h"
+#include "base/text.h"
 #include "logging/traffic_record.h"
 #include "logview/log_view.h"
 #include "resources/resource.h"
@@ -13,53 +15,48 @@
 #include "settings/help.h"
 #include "settings/toolbar.h"
 #include "shell/commands.h"
-#include "shell/connection.h"
 #include "shell/layout.h"
-#include "shell/message_catalogue.h"
+#include "shell/session.h"
 #include "shell/shell.h"
+#include "shell/window_state.h"
 #include "tunnel/tunnel.h"
 
 namespace {
 
-// Toolbar buttons that mean nothing until a port is open.
-constexpr int kButtonsNeedingPort[] = {IDM_DISCONNECT, IDM_SEND_DATA, IDM_LOG_STOP, IDM_LOG_FLUSH};
-
 LRESULT OnCreate(HWND hwnd)
 {
     InitCommonControls();
-    CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, "", hwnd, IDC_STATUS_BAR);
+    CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)), GetModuleHandleW(nullptr),
+                    nullptr);
 
     const AppSettings& app = GetAppSettings();
     HWND toolbar = (app.flags & APP_SHOW_TOOLBAR) ? CreateToolbar(hwnd, app) : nullptr;
-    if (toolbar) {
-        for (int id : kButtonsNeedingPort) SendMessageA(toolbar, TB_ENABLEBUTTON, id, FALSE);
-        for (int id = IDM_RESCAN_FORMS; id <= IDM_QUICK_SEND_LAST; ++id)
-            SendMessageA(toolbar, TB_ENABLEBUTTON, id, FALSE);
-    } else {
-        EnableMenuItem(GetMenu(hwnd), IDM_CUSTOMIZE_TOOLBAR, MF_BYCOMMAND | MF_GRAYED);
-    }
+    if (!toolbar) EnableMenuItem(GetMenu(hwnd), IDM_CUSTOMIZE_TOOLBAR, MF_BYCOMMAND | MF_GRAYED);
     CreateModemPanel(hwnd);
     CreateLogView(hwnd);
+    ApplySessionState(hwnd);  // the buttons that need a port start disabled
+    WatchSession(hwnd);
     return 0;
 }
 
 // Ask before closing an open port; then drop the modeless dialog and go.
 void OnClose(HWND hwnd)
 {
-    if (GetCurrentDevice().flags & DEVICE_OPEN) {
-        if (ShowMessage(hwnd, kAppTitle, 3001, MB_OKCANCEL) != IDOK) return;
+    if (GetSession().IsOpen()) {
+        if (ShowMessage(hwnd, kAppTitle, MSG_CONFIRM_EXIT, MB_OKCANCEL) != IDOK) return;
     }
-    SendMessageA(hwnd, WM_VORLIN_SET_MODELESS, 0, 0);
+    SendMessageW(hwnd, WM_VORLIN_SET_MODELESS, 0, 0);
     DestroyWindow(hwnd);
 }
 
 LRESULT OnSysCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     if ((wParam & 0xFFF0) == SC_CLOSE && (GetAppSettings().flags & APP_STARTED_BY_AUTOMATION)) {
-        ShowMessage(hwnd, kAppTitle, 2019, MB_OK);
+        ShowMessage(hwnd, kAppTitle, MSG_CLOSE_REFUSED, MB_OK);
         return 0;
     }
-    return DefWindowProcA(hwnd, WM_SYSCOMMAND, wParam, lParam);
+    return DefWindowProcW(hwnd, WM_SYSCOMMAND, wParam, lParam);
 }
 
 // Receive records go to the automation clients first, then every record
@@ -71,7 +68,7 @@ LRESULT OnRecord(HWND hwnd, LPARAM lParam)
     if (record->kind == RECORD_RECEIVE) FireOnReceive(record->data, record->length);
     HWND view = GetDlgItem(hwnd, IDC_LOG_VIEW);
     if (view)
-        SendMessageA(view, WM_VORLIN_RECORD, 0, lParam);
+        SendMessageW(view, WM_VORLIN_RECORD, 0, lParam);
     else
         free(record);
     return 0;
@@ -80,8 +77,8 @@ LRESULT OnRecord(HWND hwnd, LPARAM lParam)
 LRESULT ToLogView(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     HWND view = GetDlgItem(hwnd, IDC_LOG_VIEW);
-    if (!view) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    return SendMessageA(view, msg == WM_VORLIN_WHEEL ? WM_MOUSEWHEEL : msg, wParam, lParam);
+    if (!view) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return SendMessageW(view, msg == WM_VORLIN_WHEEL ? WM_MOUSEWHEEL : msg, wParam, lParam);
 }
 
 LRESULT OnQueryPort(WPARAM wParam, LPARAM lParam)
@@ -89,35 +86,43 @@ LRESULT OnQueryPort(WPARAM wParam, LPARAM lParam)
     return QueryPortProperties(reinterpret_cast<const char*>(wParam), reinterpret_cast<COMMPROP*>(lParam));
 }
 
+LRESULT OnConnect(Session& session, LPARAM lParam)
+{
+    if (!lParam) return ERROR_INVALID_PARAMETER;
+    return session.Connect(*reinterpret_cast<const DeviceSettings*>(lParam));
+}
+
 } // namespace
 
+// A Unicode window: its title and texts read right on any system code page.
 BOOL RegisterMainWindowClass(HINSTANCE instance)
 {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
     wc.lpfnWndProc = MainWindowProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VORLIN));
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_VORLIN), IMAGE_ICON,
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VORLIN));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VORLIN), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_IBEAM));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_MENU + 1);
-    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAIN_MENU);
+    wc.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN_MENU);
     wc.lpszClassName = kMainWindowClass;
-    return RegisterClassExA(&wc) != 0;
+    return RegisterClassExW(&wc) != 0;
 }
 
 HWND CreateMainWindow(HINSTANCE instance)
 {
-    return CreateWindowExA(WS_EX_WINDOWEDGE, kMainWindowClass, kAppTitle,
+    return CreateWindowExW(WS_EX_WINDOWEDGE, kMainWindowClass, SjisToWide(kAppTitle).c_str(),
                            WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SerialEngine& engine = GetSerialEngine();
+    Session& session = GetSession();
+    SerialEngine& engine = session.Engine();
     switch (msg) {
     case WM_CREATE: return OnCreate(hwnd);
     case WM_DESTROY: PostQuitMessage(0); return 0;
@@ -125,10 +130,10 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_CLOSE: OnClose(hwnd); return 0;
     case WM_COPYDATA: return AcceptAttachRequest(hwnd, wParam, lParam);
     case WM_NOTIFY: return OnNotify(hwnd, reinterpret_cast<NMHDR*>(lParam));
-    case WM_HELP: WinHelpA(hwnd, GetHelpFile(), HELP_CONTEXT, 1); return TRUE;
+    case WM_HELP: ShowHelp(hwnd, HELP_CONTEXT, 1); return TRUE;
     case WM_NCLBUTTONDOWN:
         if (wParam >= HTLEFT && wParam <= HTBOTTOMRIGHT) return BeginOutlineSizing(hwnd, wParam);
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_KEYDOWN: return ToLogView(hwnd, msg, wParam, lParam);
     case WM_COMMAND: OnCommand(hwnd, LOWORD(wParam)); return 0;
     case WM_SYSCOMMAND: return OnSysCommand(hwnd, wParam, lParam);
@@ -141,16 +146,16 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_VORLIN_CANCEL_WRITE: CancelWrite(engine); return 0;
     case WM_VORLIN_FLUSH_PORT: return FlushPort(engine.port);
     case WM_VORLIN_SEND: return ForwardSendRequest(engine, reinterpret_cast<SendRequest*>(lParam), reinterpret_cast<HANDLE*>(wParam));
-    case WM_VORLIN_MODEM_STATUS: SendMessageA(GetDlgItem(hwnd, IDC_MODEM_PANEL), WM_PANEL_LAMPS, wParam, 0); return 0;
+    case WM_VORLIN_MODEM_STATUS: SendDlgItemMessageW(hwnd, IDC_MODEM_PANEL, WM_PANEL_LAMPS, wParam, 0); return 0;
     case WM_VORLIN_RECORD: return OnRecord(hwnd, lParam);
     case WM_VORLIN_ESCAPE_REQUEST: return ExecuteIoControl(engine, reinterpret_cast<EscapeRequest*>(lParam));
     case WM_VORLIN_LINE_FUNCTION: return ExecuteLineFunction(engine, static_cast<DWORD>(lParam));
     case WM_VORLIN_SET_MODELESS: SetModelessDialog(reinterpret_cast<HWND>(wParam), reinterpret_cast<ModelessFilter>(lParam)); return 0;
-    case WM_VORLIN_CONNECT: return Connect(hwnd, reinterpret_cast<DeviceSettings*>(lParam));
-    case WM_VORLIN_DISCONNECT: return Disconnect(hwnd);
-    case WM_VORLIN_IS_CONNECTED: return (GetCurrentDevice().flags & DEVICE_OPEN) ? -1 : 0;
-    case WM_VORLIN_GET_DEVICE: if (lParam) *reinterpret_cast<DeviceSettings*>(lParam) = GetCurrentDevice(); return 0;
+    case WM_VORLIN_CONNECT: return OnConnect(session, lParam);
+    case WM_VORLIN_DISCONNECT: return session.Disconnect();
+    case WM_VORLIN_IS_CONNECTED: return session.IsOpen() ? -1 : 0;
+    case WM_VORLIN_GET_DEVICE: if (lParam) *reinterpret_cast<DeviceSettings*>(lParam) = session.Device(); return 0;
     case WM_VORLIN_QUERY_PORT: return OnQueryPort(wParam, lParam);
-    default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }

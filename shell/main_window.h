@@ -5,7 +5,7 @@
 
 #include "shell/messages.h"
 
-constexpr char kMainWindowClass[] = "VORLIN2_MAIN_WND_CLASS";
+constexpr wchar_t kMainWindowClass[] = L"VORLIN2_MAIN_WND_CLASS";
 
 BOOL RegisterMainWindowClass(HINSTANCE instance);
 // Creates the window (hidden) with its children; null with the last error set.

@@ -1,15 +1,13 @@
-// What the application shell offers every other part: the process-wide
-// state that Win32 ties to the one main window and its thread.
+// What the application shell offers the parts above the window system: the
+// process-wide state that Win32 ties to the one main window and its thread.
 #pragma once
 #include <windows.h>
 
+#include "base/catalogue.h"
 #include "serial/device_settings.h"
 #include "serial/engine.h"
 #include "settings/settings_types.h"
 #include "shell/messages.h"
-
-// The application title: caption of the main window and of every message box.
-extern const char kAppTitle[];
 
 HINSTANCE GetAppInstance();
 // The main window; null until its creation has finished.
@@ -21,5 +19,6 @@ HWND GetModemPanel();
 HWND GetLogView();
 
 AppSettings& GetAppSettings();
+// The session's device settings and engine (shell/session.h).
 DeviceSettings& GetCurrentDevice();
 SerialEngine& GetSerialEngine();

@@ -1,4 +1,4 @@
-#include "shell/message_file.h"
+#include "base/message_file.h"
 
 #include <windows.h>
 
@@ -6,11 +6,12 @@
 #include <cstring>
 #include <vector>
 
-#include "logview/text_utils.h"
+#include "base/messages.h"
+#include "base/text.h"
 
 namespace {
 
-bool IsLead(char c) { return IsDBCSLeadByteEx(932, static_cast<BYTE>(c)); }
+bool IsLead(char c) { return IsSjisLeadByte(static_cast<uint8_t>(c)); }
 
 // The inserts of each message the program shows, as its callers pass them.
 struct MessageInserts {
@@ -20,32 +21,32 @@ struct MessageInserts {
 };
 
 const MessageInserts kMessageInserts[] = {
-    {1, 44, ""},        // toolbar tooltips and customisation texts
-    {1001, 1002, ""},   // automation server registered / unregistered
-    {2001, 2003, ""},   // no send files; no instance chosen; tunnel full
-    {2004, 2004, "d"},  // send forms: line number
-    {2005, 2008, "ds"}, // line number, the token or name
-    {2009, 2010, "d"},
-    {2011, 2011, "dd"}, // line number, 32
-    {2012, 2013, "d"},
-    {2014, 2014, "ds"}, // line number, the attribute's name
-    {2015, 2015, "d"},
-    {2016, 2016, ""},   // send forms: the file cannot be read
-    {2017, 2017, "dd"}, // send forms: line number, the most fields a form holds
-    {2018, 2018, "d"},  // the smallest record count
-    {2019, 2020, ""},
-    {2021, 2021, "s"},  // port name
-    {2022, 2022, ""},
-    {2023, 2023, "dd"}, // wheel multiplier range
-    {2024, 2025, ""},
-    {2026, 2026, "s"},  // log file path
-    {3001, 3001, ""},
-    {4001, 4001, ""},
-    {4011, 4011, ""},
-    {4101, 4101, ""},
-    {4102, 4102, "d"},  // the timer limit
-    {4103, 4103, "d"},  // the timer identifier
-    {4104, 4118, ""},
+    {MSG_TIP_CONNECT, MSG_TIP_LAST, ""},
+    {MSG_SERVER_REGISTERED, MSG_SERVER_UNREGISTERED, ""},
+    {MSG_NO_SEND_FILES, MSG_TUNNEL_FULL, ""},
+    {MSG_FORM_NO_KIND, MSG_FORM_NO_KIND, "d"},         // line number
+    {MSG_FORM_BAD_KIND, MSG_FORM_BAD_NAME, "ds"},      // line number, the token or name
+    {MSG_FORM_BAD_STYLE, MSG_FORM_BAD_CONVERT, "d"},
+    {MSG_FORM_LONG_TITLE, MSG_FORM_LONG_TITLE, "dd"},  // line number, the longest title
+    {MSG_FORM_LENGTH_DIGIT, MSG_FORM_LINES_DIGIT, "d"},
+    {MSG_FORM_MISSING, MSG_FORM_MISSING, "ds"},        // line number, the attribute's name
+    {MSG_FORM_LINES_IGNORED, MSG_FORM_LINES_IGNORED, "d"},
+    {MSG_FORM_UNREADABLE, MSG_FORM_UNREADABLE, ""},
+    {MSG_FORM_TOO_MANY_FIELDS, MSG_FORM_TOO_MANY_FIELDS, "dd"},  // line number, the most fields a form holds
+    {MSG_VIEW_COUNT_TOO_SMALL, MSG_VIEW_COUNT_TOO_SMALL, "d"},   // the smallest record count
+    {MSG_CLOSE_REFUSED, MSG_NO_PORT_ANSWERS, ""},
+    {MSG_PORT_BUSY, MSG_PORT_BUSY, "s"},               // port name
+    {MSG_PORT_LOCKED, MSG_PORT_LOCKED, ""},
+    {MSG_WHEEL_RANGE, MSG_WHEEL_RANGE, "dd"},          // wheel multiplier range
+    {MSG_TOOLBAR_TOO_LONG, MSG_NO_BUTTON_DATA, ""},
+    {MSG_LOG_FILE_FAILED, MSG_LOG_FILE_FAILED, "s"},   // log file path
+    {MSG_CONFIRM_EXIT, MSG_CONFIRM_EXIT, ""},
+    {MSG_ESCAPE_INPUT_TYPE, MSG_ESCAPE_INPUT_TYPE, ""},
+    {MSG_ESCAPE_INPUT_RANGE, MSG_ESCAPE_INPUT_RANGE, ""},
+    {MSG_TIMER_NEEDS_SINK, MSG_TIMER_NEEDS_SINK, ""},
+    {MSG_TIMER_LIMIT, MSG_TIMER_LIMIT, "d"},           // the timer limit
+    {MSG_TIMER_NOT_OWN, MSG_TIMER_NOT_OWN, "d"},       // the timer identifier
+    {MSG_DTR_CONTROL_RANGE, MSG_RTS_IN_FLOW_CONTROL, ""},
 };
 
 } // namespace
@@ -134,15 +135,3 @@ const char* ExpectedInserts(uint32_t number)
     return nullptr;
 }
 
-size_t CutText(char* text, size_t limit)
-{
-    size_t i = 0;
-    while (text[i] && i < limit) {
-        // A lead byte without its trail byte is dropped as well.
-        size_t step = IsLead(text[i]) ? 2 : 1;
-        if (i + step > limit || (step == 2 && !text[i + 1])) break;
-        i += step;
-    }
-    text[i] = 0;
-    return i;
-}

@@ -1,4 +1,4 @@
-#include "shell/message_catalogue.h"
+#include "base/catalogue.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,12 +6,9 @@
 #include <string>
 #include <vector>
 
-#include <commctrl.h>
-
-#include "logview/text_utils.h"
+#include "base/message_file.h"
+#include "base/text.h"
 #include "resources/resource.h"
-#include "shell/message_file.h"
-#include "shell/shell.h"
 
 // The catalogue is filled by the main thread at start-up and freed at
 // shutdown after the other threads have ended; in between every thread
@@ -42,11 +39,11 @@ void CopyText(char* out, size_t size, const char* text)
     memset(out + n, 0, size - n);
 }
 
-HINSTANCE ResourceInstance()
-{
-    HINSTANCE instance = GetAppInstance();
-    return instance ? instance : GetModuleHandleA(nullptr);
-}
+ReportPresenter g_presenter;
+void* g_presenterContext;
+
+// Resources are linked into the program (and into each test program).
+HINSTANCE ResourceInstance() { return GetModuleHandleW(nullptr); }
 
 // A string resource in Shift_JIS, whatever the system's code page.
 std::string LoadResourceText(UINT id)
@@ -54,31 +51,20 @@ std::string LoadResourceText(UINT id)
     const wchar_t* text = nullptr;
     int length = LoadStringW(ResourceInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
     if (length <= 0 || !text) return {};
-    int bytes = WideCharToMultiByte(932, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0) WideCharToMultiByte(932, 0, text, length, result.data(), bytes, nullptr, nullptr);
-    return result;
+    return WideToSjis(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
-std::wstring Widen(const char* text)
-{
-    if (!text) return {};
-    int length = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length : 1, L'\0');
-    if (length > 0) MultiByteToWideChar(932, 0, text, -1, wide.data(), length);
-    wide.resize(wcslen(wide.c_str()));
-    return wide;
-}
+} // namespace
 
-// The system's text for `code`, or a short text with the number.
 void SystemErrorText(DWORD code, char* buffer, size_t size)
 {
     if (!size) return;
     buffer[0] = 0;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, static_cast<DWORD>(size), nullptr);
-    if (n && n < size) {
-        buffer[n] = 0;
+    wchar_t wide[kReportSize];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), wide, kReportSize, nullptr);
+    if (n && n < kReportSize) {
+        CopySjis(buffer, size, WideToSjis(std::wstring_view(wide, n)));
         TrimTrailingSpace(buffer);  // the system ends its texts with a line break
         return;
     }
@@ -86,6 +72,8 @@ void SystemErrorText(DWORD code, char* buffer, size_t size)
     if (format.empty()) format = "%lu (0x%08lX)";
     snprintf(buffer, size, format.c_str(), static_cast<unsigned long>(code), static_cast<unsigned long>(code));
 }
+
+namespace {
 
 // Reads a file line by line; a line longer than the buffer is cut there and
 // its rest skipped, so it never turns into a line of its own.
@@ -194,6 +182,8 @@ LookupResult LookupMessageText(unsigned number, char* buffer, size_t size)
 
 } // namespace
 
+const char kAppTitle[] = "通信リソース制御ユーティリティー『Vorlin2』";
+
 const char* GetMessageFilePath() { return MessageFile(); }
 
 void SetMessageFileForTesting(const char* path)
@@ -263,6 +253,38 @@ void FormatCatalogueMessage(char* buffer, size_t size, unsigned number, ...)
     va_end(args);
 }
 
+int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style)
+{
+    std::wstring wideText = SjisToWide(text ? text : "");
+    std::wstring wideCaption = SjisToWide(caption ? caption : kAppTitle);
+    MSGBOXPARAMSW params{};
+    params.cbSize = sizeof params;
+    params.hwndOwner = owner;
+    params.hInstance = ResourceInstance();
+    params.lpszText = wideText.c_str();
+    params.lpszCaption = wideCaption.c_str();
+    params.dwStyle = (style & ~MB_ICONMASK) | MB_USERICON;
+    params.lpszIcon = MAKEINTRESOURCEW(IDI_VORLIN);
+    params.dwLanguageId = LANGIDFROMLCID(GetUserDefaultLCID());
+    return MessageBoxIndirectW(&params);
+}
+
+void SetReportPresenter(ReportPresenter presenter, void* context)
+{
+    g_presenter = presenter;
+    g_presenterContext = context;
+}
+
+namespace {
+
+int Present(const ProblemReport& report)
+{
+    if (g_presenter) return g_presenter(g_presenterContext, report);
+    return ShowMessageBox(report.owner, report.text, report.caption, report.style);
+}
+
+} // namespace
+
 int ShowMessage(HWND owner, const char* caption, unsigned number, UINT style, ...)
 {
     char text[kReportSize];
@@ -270,34 +292,12 @@ int ShowMessage(HWND owner, const char* caption, unsigned number, UINT style, ..
     va_start(args, style);
     FormatCatalogueMessageV(text, sizeof text, number, args);
     va_end(args);
-    return Report(owner, text, caption, style);
+    return Present({owner, number, 0, text, caption, style});
 }
 
 int ShowSystemError(HWND owner, const char* caption, DWORD code)
 {
     char text[kReportSize];
     SystemErrorText(code, text, sizeof text);
-    return Report(owner, text, caption, MB_OK);
-}
-
-int Report(HWND owner, const char* text, const char* caption, UINT style)
-{
-    std::wstring wideText = Widen(text ? text : "");
-    if (GetAppSettings().flags & APP_MESSAGE_BOXES) {
-        std::wstring wideCaption = Widen(caption ? caption : kAppTitle);
-        MSGBOXPARAMSW params{};
-        params.cbSize = sizeof params;
-        params.hwndOwner = owner;
-        params.hInstance = ResourceInstance();
-        params.lpszText = wideText.c_str();
-        params.lpszCaption = wideCaption.c_str();
-        params.dwStyle = (style & ~MB_ICONMASK) | MB_USERICON;
-        params.lpszIcon = MAKEINTRESOURCEW(IDI_VORLIN);
-        params.dwLanguageId = LANGIDFROMLCID(GetUserDefaultLCID());
-        return MessageBoxIndirectW(&params);
-    }
-    // Without a status bar the text is lost; the caller still reads OK.
-    HWND status = owner ? GetDlgItem(owner, IDC_STATUS_BAR) : nullptr;
-    if (status) SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wideText.c_str()));
-    return IDOK;
+    return Present({owner, 0, code, text, caption, MB_OK});
 }

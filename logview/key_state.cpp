@@ -1,12 +1,12 @@
-#include "shell/key_state.h"
-
-#include "shell/shell.h"
+#include "logview/key_state.h"
 
 namespace {
 KeyStateHook g_keyStateHook = nullptr;
+bool g_trackKeyboard = false;
 }
 
 void SetKeyStateHook(KeyStateHook hook) { g_keyStateHook = hook; }
+void SetKeyboardTracking(bool on) { g_trackKeyboard = on; }
 
 SHORT GetTrackedKeyState(int virtualKey)
 {
@@ -14,7 +14,7 @@ SHORT GetTrackedKeyState(int virtualKey)
     // GetKeyState answers from this thread's input state, which misses
     // toggles made while another thread's window had the focus. Sharing
     // that thread's input state for one read gives what the user sees.
-    if (GetAppSettings().flags & APP_TRACE_KEYBOARD) {
+    if (g_trackKeyboard) {
         HWND front = GetForegroundWindow();
         DWORD frontThread = front ? GetWindowThreadProcessId(front, nullptr) : 0;
         DWORD self = GetCurrentThreadId();

@@ -29,7 +29,3 @@ const char* ExpectedInserts(uint32_t number);
 
 // Every message number the program uses, in ascending order.
 std::vector<uint32_t> UsedMessageNumbers();
-
-// Cuts `text` to at most `limit` bytes without splitting a double-byte
-// character; returns the new length.
-size_t CutText(char* text, size_t limit);

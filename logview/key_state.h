@@ -4,6 +4,8 @@
 #include <windows.h>
 
 SHORT GetTrackedKeyState(int virtualKey);
+// The keyboard tracking flag of the application settings (the shell sets it).
+void SetKeyboardTracking(bool on);
 
 // Tests replace the keyboard: while a hook is set, GetTrackedKeyState asks
 // it instead of the system. Null restores the real keyboard.
