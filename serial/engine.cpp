@@ -568,6 +568,11 @@ bool StartEngine(SerialEngine& engine)
         engine.thread[i] = thread;
         engine.threadId[i] = id;
     }
+    // The ready notices were posted before the threads said so; when the
+    // sink is this thread's own window they are taken here, not left for it.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_VORLIN_THREAD_READY, WM_VORLIN_THREAD_READY, PM_REMOVE)) {
+    }
     return true;
 }
 

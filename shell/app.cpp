@@ -76,6 +76,8 @@ DeviceSettings& GetCurrentDevice() { return GetSession().Device(); }
 SerialEngine& GetSerialEngine() { return GetSession().Engine(); }
 HWND GetModelessDialog() { return g_shell.modelessDialog; }
 
+void InstallReportPresenter() { SetReportPresenter(PresentReport, nullptr); }
+
 void SetMainWindow(HWND hwnd)
 {
     g_shell.mainWindow = hwnd;
@@ -100,7 +102,7 @@ void InitShellState(HINSTANCE instance, bool startedByAutomation)
     else
         g_shell.app.flags &= ~APP_STARTED_BY_AUTOMATION;
     SetKeyboardTracking((g_shell.app.flags & APP_TRACE_KEYBOARD) != 0);
-    SetReportPresenter(PresentReport, nullptr);
+    InstallReportPresenter();
     session.Attach(g_shell.mainWindow, &g_shell.app);
     session.SetRelay(RelayToTunnel, nullptr);
     session.RemoveObserver({OnSessionChanged, nullptr});

@@ -13,7 +13,7 @@
 #include "serial/connect_dialog.h"
 #include "serial/port.h"
 #include "serial/port_names.h"
-#include "shell/message_catalogue.h"
+#include "base/catalogue.h"
 #include "shell/shell.h"
 #include "tests/support/serial_bench.h"
 #include "tests/support/ui_driver.h"

@@ -14,7 +14,7 @@
 #include "logging/traffic_record.h"
 #include "resources/resource.h"
 #include "settings/settings_store.h"
-#include "shell/message_catalogue.h"
+#include "base/catalogue.h"
 #include "shell/shell.h"
 #include "tests/support/log_files.h"
 

@@ -17,7 +17,7 @@
 #include "logview/scrolling.h"
 #include "logview/view_store.h"
 #include "resources/resource.h"
-#include "shell/key_state.h"
+#include "logview/key_state.h"
 #include "shell/messages.h"
 #include "tests/support/ui_driver.h"
 

@@ -195,9 +195,9 @@ TEST(MainWindow, ReceiveRecordsReachTheAutomationEventBeforeTheView)
     SetReceiveSinkForTest(RecordReceiveEvent);
     g_arrivals.clear();
 
-    PostTrafficRecord(RECORD_RECEIVE, 1, 3, "abc");
-    PostTrafficRecord(RECORD_SEND, 1, 2, "xy");
-    PostTrafficRecord(RECORD_DISCARD, 2, 1, "z");
+    PostTrafficRecord(host.Window(), RECORD_RECEIVE, 1, 3, "abc");
+    PostTrafficRecord(host.Window(), RECORD_SEND, 1, 2, "xy");
+    PostTrafficRecord(host.Window(), RECORD_DISCARD, 2, 1, "z");
     SendMessageA(host.Window(), WM_VORLIN_RECORD, 0, 0);  // a null record is ignored
     host.Pump();
 

@@ -12,8 +12,8 @@
 
 #include "resources/resource.h"
 #include "settings/settings_types.h"
-#include "shell/message_catalogue.h"
-#include "shell/message_file.h"
+#include "base/catalogue.h"
+#include "base/message_file.h"
 #include "shell/shell.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
@@ -188,7 +188,7 @@ TEST_F(Catalogue, ReportsGoToTheStatusBarOrAMessageBox)
     EXPECT_NE(statusText().find("3735928559"), std::string::npos);
     DestroyWindow(owner);
     // No status bar: the text is lost, the answer is still OK.
-    EXPECT_EQ(Report(nullptr, "lost", kAppTitle, MB_OKCANCEL), IDOK);
+    EXPECT_EQ(ShowSystemError(nullptr, kAppTitle, ERROR_ACCESS_DENIED), IDOK);
 
     // In a message box: the text, the icon, and the button the user pressed.
     GetAppSettings().flags |= APP_MESSAGE_BOXES;

@@ -191,6 +191,7 @@ TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
     DeviceSettings& device = GetCurrentDevice();
     device = TestPortSettings("COM9");  // DTR and RTS enabled
     ASSERT_TRUE(OpenPort(device, &engine.port)) << GetLastError();
+    engine.sink = EngineSink{main, nullptr, nullptr};
     ASSERT_TRUE(StartEngine(engine));
     SendMessageA(panel, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&device.dcb));
     auto peerSees = [&](DWORD bit, bool on) {

@@ -100,7 +100,7 @@ protected:
     }
 
     FarEnd peer_;
-    SerialEngine engine_{INVALID_HANDLE_VALUE, {}, {}};
+    SerialEngine engine_{INVALID_HANDLE_VALUE, {}, {}, {}};
     MainWindowStub main_{engine_};
     DeviceSettings record_ = TestPortSettings("COM7");
     DeviceCalls calls_{};

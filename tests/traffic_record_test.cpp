@@ -93,7 +93,7 @@ TEST(TrafficRecord, PostingWithoutReceiversLosesOnlyThatRecord)
     // quietly (the display form is freed, the log form never allocated) and
     // nothing lands in this thread's own queue.
     PostLogRecord(LOGREC_RECEIVE, 1, "abc", 3);
-    PostTrafficRecord(RECORD_RECEIVE, 1, 3, "abc");
+    PostTrafficRecord(nullptr, RECORD_RECEIVE, 1, 3, "abc");
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
 }

@@ -143,6 +143,7 @@ MainWindowStub::MainWindowStub(SerialEngine& engine) : engine_(engine)
     hwnd_ = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
     previous_ = GetMainWindow();
     SetMainWindow(hwnd_);
+    engine.sink = EngineSink{hwnd_, nullptr, nullptr};
 }
 
 MainWindowStub::~MainWindowStub()

@@ -6,9 +6,12 @@
 
 #include <cstdio>
 
+#include "shell/app.h"
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    InstallReportPresenter();  // reports reach the status bar or a box, as in the program
     int result = RUN_ALL_TESTS();
     if (result == 0) printf("vorlin-tests-complete\n");
     fflush(stdout);
