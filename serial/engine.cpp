@@ -94,7 +94,7 @@ Control CheckControlMessages(const ThreadContext& self)
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_VORLIN_STOP, WM_VORLIN_FLUSH_PORT, PM_REMOVE)) {
         if (msg.message == WM_VORLIN_FLUSH_PORT) continue;
-        if (self.calls.cancelIo) self.calls.cancelIo(self.port);
+        if (self.calls.cancelIo) self.calls.cancelIo(self.calls.context, self.port);
         return msg.message == WM_VORLIN_STOP ? Control::Stop : Control::Cancel;
     }
     return Control::None;
@@ -105,7 +105,7 @@ Control CheckControlMessages(const ThreadContext& self)
 bool AwaitEnd(const ThreadContext& self, OVERLAPPED& overlapped, DWORD* transferred)
 {
     *transferred = 0;
-    return self.calls.getOverlappedResult(self.port, &overlapped, transferred, TRUE) != FALSE;
+    return self.calls.getOverlappedResult(self.calls.context, self.port, &overlapped, transferred, TRUE) != FALSE;
 }
 
 void PrepareOverlapped(OVERLAPPED& overlapped)
@@ -153,7 +153,7 @@ Outcome Write(Writer& w, const SendRequest& request)
     const ThreadContext& self = w.self;
     PrepareOverlapped(w.overlapped);
     DWORD written = 0;
-    if (self.calls.writeFile(self.port, request.bytes, request.count, &written, &w.overlapped)) {
+    if (self.calls.writeFile(self.calls.context, self.port, request.bytes, request.count, &written, &w.overlapped)) {
         RecordWritten(w, request, written);
         return Outcome::Continue;
     }
@@ -163,7 +163,7 @@ Outcome Write(Writer& w, const SendRequest& request)
     for (;;) {
         DWORD wait = WaitForIoOrMessage(w.overlapped.hEvent);
         if (wait == WAIT_OBJECT_0) {
-            if (self.calls.getOverlappedResult(self.port, &w.overlapped, &written, FALSE)) {
+            if (self.calls.getOverlappedResult(self.calls.context, self.port, &w.overlapped, &written, FALSE)) {
                 RecordWritten(w, request, written);
                 return Outcome::Continue;
             }
@@ -182,7 +182,7 @@ Outcome Write(Writer& w, const SendRequest& request)
         // The wait itself failed while the write is pending: end the write
         // before its request is recorded and freed.
         error = GetLastError();
-        if (self.calls.cancelIo) self.calls.cancelIo(self.port);
+        if (self.calls.cancelIo) self.calls.cancelIo(self.calls.context, self.port);
         AwaitEnd(self, w.overlapped, &written);
         return WriteFailed(w, request, error);
     }
@@ -277,7 +277,7 @@ Outcome Read(Reader& r)
     const ThreadContext& self = r.self;
     PrepareOverlapped(r.overlapped);
     DWORD count = 0;
-    if (self.calls.readFile(self.port, r.buffer, kReadSize, &count, &r.overlapped)) {
+    if (self.calls.readFile(self.calls.context, self.port, r.buffer, kReadSize, &count, &r.overlapped)) {
         Deliver(r, count);
         return Outcome::Continue;
     }
@@ -287,7 +287,7 @@ Outcome Read(Reader& r)
     for (;;) {
         DWORD wait = WaitForIoOrMessage(r.overlapped.hEvent);
         if (wait == WAIT_OBJECT_0) {
-            if (self.calls.getOverlappedResult(self.port, &r.overlapped, &count, FALSE)) {
+            if (self.calls.getOverlappedResult(self.calls.context, self.port, &r.overlapped, &count, FALSE)) {
                 Deliver(r, count);
                 return Outcome::Continue;
             }
@@ -352,7 +352,7 @@ struct EventWatcher {
 void ReportStatus(EventWatcher& e)
 {
     DWORD status = 0;
-    if (!e.self.calls.getCommModemStatus(e.self.port, &status)) return;
+    if (!e.self.calls.getCommModemStatus(e.self.calls.context, e.self.port, &status)) return;
     PostToSink(e.self, WM_VORLIN_MODEM_STATUS, status, 0);
     e.lastStatus = status;
 }
@@ -360,7 +360,7 @@ void ReportStatus(EventWatcher& e)
 void PollStatus(EventWatcher& e)
 {
     DWORD status = 0;
-    if (!e.self.calls.getCommModemStatus(e.self.port, &status)) return;
+    if (!e.self.calls.getCommModemStatus(e.self.calls.context, e.self.port, &status)) return;
     if (status == e.lastStatus) return;
     PostToSink(e.self, WM_VORLIN_MODEM_STATUS, status, 0);
     e.lastStatus = status;
@@ -370,7 +370,7 @@ void StartCommWait(EventWatcher& e)
 {
     PrepareOverlapped(e.wait->overlapped);
     e.wait->mask = 0;
-    if (e.self.calls.waitCommEvent(e.self.port, &e.wait->mask, &e.wait->overlapped)) {
+    if (e.self.calls.waitCommEvent(e.self.calls.context, e.self.port, &e.wait->mask, &e.wait->overlapped)) {
         ReportStatus(e);
         e.failing = false;
         return;
@@ -393,7 +393,7 @@ bool AwaitCommEvent(EventWatcher& e)
     DWORD wait = WaitForIoOrMessage(e.wait->overlapped.hEvent);
     if (wait == WAIT_OBJECT_0) {
         DWORD ignored;
-        if (e.self.calls.getOverlappedResult(e.self.port, &e.wait->overlapped, &ignored, FALSE)) {
+        if (e.self.calls.getOverlappedResult(e.self.calls.context, e.self.port, &e.wait->overlapped, &ignored, FALSE)) {
             e.pending = false;
             e.failing = false;
             ReportStatus(e);
@@ -432,7 +432,7 @@ bool ServeRequests(EventWatcher& e, UINT_PTR timer)
             e.retryAtTick = false;
             break;
         case WM_VORLIN_STOP:
-            if (e.self.calls.cancelIo) e.self.calls.cancelIo(e.self.port);
+            if (e.self.calls.cancelIo) e.self.calls.cancelIo(e.self.calls.context, e.self.port);
             return false;
         default:
             break;
@@ -446,13 +446,13 @@ bool ServeRequests(EventWatcher& e, UINT_PTR timer)
 bool EndCommWait(EventWatcher& e)
 {
     HANDLE event = e.wait->overlapped.hEvent;
-    if (e.self.calls.cancelIo) e.self.calls.cancelIo(e.self.port);
+    if (e.self.calls.cancelIo) e.self.calls.cancelIo(e.self.calls.context, e.self.port);
     if (WaitForSingleObject(event, kCancelGraceMs) != WAIT_OBJECT_0) {
-        e.self.calls.setCommMask(e.self.port, 0);
+        e.self.calls.setCommMask(e.self.calls.context, e.self.port, 0);
         if (WaitForSingleObject(event, kCancelLimitMs) != WAIT_OBJECT_0) return false;
     }
     DWORD ignored;
-    e.self.calls.getOverlappedResult(e.self.port, &e.wait->overlapped, &ignored, TRUE);
+    e.self.calls.getOverlappedResult(e.self.calls.context, e.self.port, &e.wait->overlapped, &ignored, TRUE);
     return true;
 }
 
@@ -484,10 +484,10 @@ DWORD WINAPI EventThread(void* param)
         FailQueuedRequests();
         return 0;
     }
-    e.self.calls.setCommMask(e.self.port, EV_CTS | EV_DSR | EV_RLSD);
+    e.self.calls.setCommMask(e.self.calls.context, e.self.port, EV_CTS | EV_DSR | EV_RLSD);
     UINT_PTR timer = SetTimer(nullptr, 0, kModemPollMs, nullptr);
     DWORD status = 0;
-    e.self.calls.getCommModemStatus(e.self.port, &status);
+    e.self.calls.getCommModemStatus(e.self.calls.context, e.self.port, &status);
     PostToSink(e.self, WM_VORLIN_MODEM_STATUS, status, 0);
     e.lastStatus = status;
     PostReady(e.self, ENGINE_EVENT);

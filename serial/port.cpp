@@ -7,13 +7,21 @@
 
 namespace {
 
+// One call of the device-call table in use, with the table's context.
+template <auto Member, typename... Args>
+auto DeviceCall(Args... args)
+{
+    const DeviceCalls& calls = GetDeviceCalls();
+    return (calls.*Member)(calls.context, args...);
+}
+
 // Every port is opened this way: exclusive, overlapped.
 HANDLE OpenDevice(const char* name)
 {
     char path[520];
     MakeDevicePath(name, path, sizeof path);
-    return GetDeviceCalls().createFile(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_OVERLAPPED, nullptr);
+    return DeviceCall<&DeviceCalls::createFile>(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_OVERLAPPED, nullptr);
 }
 
 bool IsOpen(HANDLE handle) { return handle != INVALID_HANDLE_VALUE; }
@@ -25,17 +33,17 @@ bool Configure(HANDLE port, const DeviceSettings& record)
     const DeviceCalls& calls = GetDeviceCalls();
     DCB dcb = record.dcb;
     COMMTIMEOUTS timeouts = record.timeouts;
-    return calls.setCommState(port, &dcb) && calls.setCommTimeouts(port, &timeouts) &&
-           calls.setupComm(port, record.inputQueueSize, record.outputQueueSize);
+    return calls.setCommState(calls.context, port, &dcb) && calls.setCommTimeouts(calls.context, port, &timeouts) &&
+           calls.setupComm(calls.context, port, record.inputQueueSize, record.outputQueueSize);
 }
 
 void PurgeAll(HANDLE port)
 {
     const DeviceCalls& calls = GetDeviceCalls();
-    calls.purgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    calls.purgeComm(calls.context, port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     DWORD errors;
     COMSTAT status;
-    calls.clearCommError(port, &errors, &status);
+    calls.clearCommError(calls.context, port, &errors, &status);
 }
 
 } // namespace
@@ -49,7 +57,7 @@ BOOL OpenPort(DeviceSettings& record, HANDLE* handleSlot)
     HANDLE port = OpenDevice(name);
     if (IsOpen(port) && Configure(port, record)) {
         PurgeAll(port);
-        if (IsOpen(*handleSlot)) GetDeviceCalls().closeHandle(*handleSlot);
+        if (IsOpen(*handleSlot)) DeviceCall<&DeviceCalls::closeHandle>(*handleSlot);
         *handleSlot = port;
         record.flags |= DEVICE_OPEN;
         return TRUE;
@@ -57,7 +65,7 @@ BOOL OpenPort(DeviceSettings& record, HANDLE* handleSlot)
     // Keep the error of the failing step across the clean-up; a half
     // configured handle is never left open.
     DWORD error = GetLastError();
-    if (IsOpen(port)) GetDeviceCalls().closeHandle(port);
+    if (IsOpen(port)) DeviceCall<&DeviceCalls::closeHandle>(port);
     record.flags &= ~DEVICE_OPEN;
     SetLastError(error);
     return FALSE;
@@ -73,7 +81,7 @@ BOOL ReconfigurePort(const DeviceSettings& record, HANDLE* handleSlot)
 void ClosePort(uint32_t* flags, HANDLE* handleSlot)
 {
     if (IsOpen(*handleSlot)) {
-        GetDeviceCalls().closeHandle(*handleSlot);
+        DeviceCall<&DeviceCalls::closeHandle>(*handleSlot);
         *handleSlot = INVALID_HANDLE_VALUE;
     }
     *flags &= ~DEVICE_OPEN;
@@ -83,32 +91,32 @@ BOOL QueryPortProperties(const char* name, COMMPROP* properties)
 {
     HANDLE port = OpenDevice(name);
     if (!IsOpen(port)) return FALSE;
-    GetDeviceCalls().getCommProperties(port, properties);
-    GetDeviceCalls().closeHandle(port);
+    DeviceCall<&DeviceCalls::getCommProperties>(port, properties);
+    DeviceCall<&DeviceCalls::closeHandle>(port);
     return TRUE;
 }
 
-BOOL FlushPort(HANDLE port) { return GetDeviceCalls().flushFileBuffers(port); }
+BOOL FlushPort(HANDLE port) { return DeviceCall<&DeviceCalls::flushFileBuffers>(port); }
 
 void RecoverAfterReadError(HANDLE port)
 {
     DWORD errors;
     COMSTAT status;
-    GetDeviceCalls().clearCommError(port, &errors, &status);
-    GetDeviceCalls().purgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
+    DeviceCall<&DeviceCalls::clearCommError>(port, &errors, &status);
+    DeviceCall<&DeviceCalls::purgeComm>(port, PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
 void RecoverAfterWriteError(HANDLE port)
 {
     DWORD errors;
     COMSTAT status;
-    GetDeviceCalls().clearCommError(port, &errors, &status);
-    GetDeviceCalls().purgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR);
+    DeviceCall<&DeviceCalls::clearCommError>(port, &errors, &status);
+    DeviceCall<&DeviceCalls::purgeComm>(port, PURGE_RXABORT | PURGE_RXCLEAR);
 }
 
 DWORD RunLineFunction(HANDLE port, DWORD code)
 {
-    return GetDeviceCalls().escapeCommFunction(port, code) ? 0 : GetLastError();
+    return DeviceCall<&DeviceCalls::escapeCommFunction>(port, code) ? 0 : GetLastError();
 }
 
 BOOL RunIoControl(HANDLE port, EscapeRequest* request)
@@ -121,14 +129,14 @@ BOOL RunIoControl(HANDLE port, EscapeRequest* request)
     }
     const DeviceCalls& calls = GetDeviceCalls();
     DWORD returned = 0;
-    BOOL ok = calls.deviceIoControl(port, request->controlCode, request->input, request->inputLength,
+    BOOL ok = calls.deviceIoControl(calls.context, port, request->controlCode, request->input, request->inputLength,
                                     request->output, request->outputLength, &returned, &overlapped);
     if (ok) {
         request->outputLength = returned;
         request->error = 0;
     } else if (GetLastError() == ERROR_IO_PENDING) {
         // The count of a pending completion comes from the overlapped result.
-        ok = calls.getOverlappedResult(port, &overlapped, &returned, TRUE);
+        ok = calls.getOverlappedResult(calls.context, port, &overlapped, &returned, TRUE);
         if (ok) {
             request->outputLength = returned;
             request->error = 0;

@@ -42,6 +42,16 @@ std::string Summary(const std::vector<SeenRecord>& records)
     return out;
 }
 
+// What the fake device calls keep: the table's context, one per test.
+struct Fake {
+    std::atomic<int> emptyReads{0};
+    std::atomic<int> slowLineCalls{0};
+    std::atomic<int> waitCalls{0};
+    std::atomic<DWORD> status{0};
+    HANDLE writeEntered = nullptr;
+};
+Fake& FakeOf(void* context) { return *static_cast<Fake*>(context); }
+
 class Engine : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(peer_.Open("COM8") && peer_.Line(SETRTS) && peer_.Line(SETDTR)); }
@@ -59,6 +69,7 @@ protected:
             ASSERT_TRUE(OpenPort(record_, &engine_.port)) << GetLastError();
         }
         calls_ = calls;
+        calls_.context = &fake_;
         SetDeviceCalls(&calls_);
         ASSERT_TRUE(StartEngine(engine_));
         for (HANDLE t : engine_.thread) {
@@ -104,6 +115,7 @@ protected:
     MainWindowStub main_{engine_};
     DeviceSettings record_ = TestPortSettings("COM7");
     DeviceCalls calls_{};
+    Fake fake_;
     std::vector<HANDLE> threads_;
 };
 
@@ -154,10 +166,9 @@ TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
 }
 
 // The first reads end with nothing: some at once, some after pending.
-std::atomic<int> g_emptyReads{0};
-BOOL WINAPI EmptyReads(HANDLE port, LPVOID buffer, DWORD size, LPDWORD count, LPOVERLAPPED ov)
+BOOL EmptyReads(void* context, HANDLE port, LPVOID buffer, DWORD size, LPDWORD count, LPOVERLAPPED ov)
 {
-    int n = g_emptyReads++;
+    int n = FakeOf(context).emptyReads++;
     if (n >= 10) return ReadFile(port, buffer, size, count, ov);
     *count = 0;
     if (n < 5) return TRUE;
@@ -168,7 +179,7 @@ BOOL WINAPI EmptyReads(HANDLE port, LPVOID buffer, DWORD size, LPDWORD count, LP
 }
 
 // Writes only the first 3 bytes and says so.
-BOOL WINAPI ShortWrite(HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED ov)
+BOOL ShortWrite(void*, HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED ov)
 {
     if (!WriteFile(port, bytes, count < 3 ? count : 3, written, ov)) {
         if (GetLastError() != ERROR_IO_PENDING) return FALSE;
@@ -188,13 +199,13 @@ TEST_F(Engine, RecordsAreNumberedFromOnePerStartOnScreenAndInTheLogAndReadsOfNot
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
         main_.records.clear();
-        g_emptyReads = 0;
+        fake_.emptyReads = 0;
         Start(calls);
         ASSERT_TRUE(Send("0123456789"));
         EXPECT_EQ(peer_.Read(3, 3000), "012");
         ASSERT_TRUE(Send("world", true));
         EXPECT_EQ(peer_.Read(3, 3000), "wor");
-        ASSERT_TRUE(PumpUntil([&] { return g_emptyReads > 10; }, 3000));
+        ASSERT_TRUE(PumpUntil([&] { return fake_.emptyReads > 10; }, 3000));
         // A reader woken by another message keeps its pending read.
         for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
         ASSERT_TRUE(peer_.Write("456"));
@@ -241,7 +252,7 @@ TEST_F(Engine, WithoutARunningEngineSendsCompleteAtOnceAndLineRequestsFail)
 
 TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
 {
-    Start([](HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
+    Start([](void*, HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
         *written = 0;
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -257,18 +268,16 @@ TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
     ExpectSendsSwallowedAtOnce();
 }
 
-HANDLE g_writeEntered = nullptr;
-
 TEST_F(Engine, ASynchronousSenderStopsWaitingWhenTheWriterEnds)
 {
-    g_writeEntered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    Start([](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {  // never comes back
-        SetEvent(g_writeEntered);
+    fake_.writeEntered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Start([](void* context, HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {  // never comes back
+        SetEvent(FakeOf(context).writeEntered);
         Sleep(INFINITE);
         return FALSE;
     });
     ASSERT_TRUE(Send("stuck", true));
-    ASSERT_TRUE(PumpUntil([] { return WaitForSingleObject(g_writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(fake_.writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
     // Another thread sends synchronously; its request queues behind the stuck write.
     static std::atomic<bool> returned;
     returned = false;
@@ -277,7 +286,7 @@ TEST_F(Engine, ASynchronousSenderStopsWaitingWhenTheWriterEnds)
     ASSERT_FALSE(returned);
     TerminateThread(engine_.thread[ENGINE_WRITER], 1);  // ends without looking at its queue
     EXPECT_TRUE(PumpUntil([&] { return returned.load(); }, 3000));
-    CloseHandle(g_writeEntered);
+    CloseHandle(fake_.writeEntered);
 }
 
 TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue)
@@ -307,13 +316,11 @@ TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue
     EXPECT_EQ(Summary(main_.records), "E1:<big> S2:after D3:<big> D4:a D5:b D6:c ");
 }
 
-std::atomic<int> g_slowLineCalls{0};
-
 TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
 {
     DeviceCalls calls = Win32DeviceCalls();
-    calls.escapeCommFunction = [](HANDLE port, DWORD code) {  // takes its time, so requests queue behind it
-        ++g_slowLineCalls;
+    calls.escapeCommFunction = [](void* context, HANDLE port, DWORD code) {  // takes its time: requests queue
+        ++FakeOf(context).slowLineCalls;
         Sleep(400);
         return EscapeCommFunction(port, code);
     };
@@ -325,15 +332,15 @@ TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
         return PostThreadMessageA(events, msg, i < 0 ? 0 : reinterpret_cast<WPARAM>(done[i]),
                                   i < 0 ? 0 : reinterpret_cast<LPARAM>(&codes[i]));
     };
-    g_slowLineCalls = 0;
+    fake_.slowLineCalls = 0;
     ASSERT_TRUE(post(WM_VORLIN_LINE_FUNCTION, 0));
     // While the first request runs, queue a stop and a second request behind it.
-    ASSERT_TRUE(WaitWithoutPumping([] { return g_slowLineCalls > 0; }, 2000));
+    ASSERT_TRUE(WaitWithoutPumping([&] { return fake_.slowLineCalls > 0; }, 2000));
     ASSERT_TRUE(post(WM_VORLIN_STOP, -1) && post(WM_VORLIN_LINE_FUNCTION, 1));
     EXPECT_EQ(WaitForMultipleObjects(2, done, TRUE, 3000), WAIT_OBJECT_0);
     EXPECT_EQ(codes[0], 0u);
     EXPECT_EQ(codes[1], static_cast<uint32_t>(ERROR_OPERATION_ABORTED));
-    EXPECT_EQ(g_slowLineCalls, 1);
+    EXPECT_EQ(fake_.slowLineCalls, 1);
     // The event thread has ended; a new request fails at once.
     ASSERT_EQ(WaitForSingleObject(threads_[ENGINE_EVENT], 3000), WAIT_OBJECT_0);
     EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
@@ -353,29 +360,28 @@ TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
     sender.get();
 }
 
-std::atomic<DWORD> g_fakeStatus{0};
-std::atomic<int> g_waitCalls{0};
-
 TEST_F(Engine, ACommWaitThatFailsIsRetriedAtTheTicksThatAlsoFindChanges)
 {
     DeviceCalls calls = Win32DeviceCalls();
-    calls.getCommModemStatus = [](HANDLE, LPDWORD status) { return *status = g_fakeStatus, TRUE; };
-    calls.waitCommEvent = [](HANDLE, LPDWORD, LPOVERLAPPED) {
-        ++g_waitCalls;
+    calls.getCommModemStatus = [](void* context, HANDLE, LPDWORD status) {
+        return *status = FakeOf(context).status, TRUE;
+    };
+    calls.waitCommEvent = [](void* context, HANDLE, LPDWORD, LPOVERLAPPED) {
+        ++FakeOf(context).waitCalls;
         SetLastError(ERROR_NOT_SUPPORTED);
         return FALSE;
     };
-    g_fakeStatus = MS_CTS_ON;
-    g_waitCalls = 0;
+    fake_.status = MS_CTS_ON;
+    fake_.waitCalls = 0;
     Start(calls);
     EXPECT_TRUE(ExecuteLineFunction(engine_, CLRRTS));  // requests are still served
     PumpFor(2500);
-    EXPECT_GE(g_waitCalls, 2);  // tried again at the ticks
-    EXPECT_LE(g_waitCalls, 5);  // not in a busy loop
+    EXPECT_GE(fake_.waitCalls, 2);  // tried again at the ticks
+    EXPECT_LE(fake_.waitCalls, 5);  // not in a busy loop
     // Reported once, not at every retry; the same status is not reported again.
     EXPECT_EQ(main_.ioErrors, (std::vector<IoError>{{ERROR_NOT_SUPPORTED, ENGINE_EVENT}}));
     EXPECT_EQ(main_.modemStatuses, (std::vector<DWORD>{MS_CTS_ON}));
-    g_fakeStatus = MS_RING_ON;
+    fake_.status = MS_RING_ON;
     EXPECT_TRUE(PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }, 1500));
 }
 

@@ -13,12 +13,15 @@ namespace {
 constexpr DWORD kAllLines = MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON;
 using Calls = std::vector<std::string>;
 
-// Device calls that note their names (and the purge flags), then do the real thing,
-// unless SetupComm is made to fail.
-Calls g_calls;
-bool g_failSetupComm = false;
+// Device calls that note their names (and the purge flags) in their context,
+// then do the real thing, unless SetupComm is made to fail.
+struct Noted {
+    Calls calls;
+    bool failSetupComm = false;
+};
+Noted& NotedOf(void* context) { return *static_cast<Noted*>(context); }
 #define NOTED(field, name) \
-    calls_.field = [](auto... a) { return g_calls.push_back(#name), name(a...); }
+    calls_.field = [](void* c, auto... a) { return NotedOf(c).calls.push_back(#name), name(a...); }
 
 class PortDevice : public ::testing::Test {
 protected:
@@ -30,21 +33,21 @@ protected:
     }
     void UseNotingCalls(bool failSetupComm = false)
     {
-        g_calls.clear();
-        g_failSetupComm = failSetupComm;
+        noted_ = Noted{{}, failSetupComm};
         calls_ = Win32DeviceCalls();
+        calls_.context = &noted_;
         NOTED(setCommState, SetCommState);
         NOTED(setCommTimeouts, SetCommTimeouts);
         NOTED(clearCommError, ClearCommError);
         NOTED(closeHandle, CloseHandle);
         NOTED(flushFileBuffers, FlushFileBuffers);
-        calls_.setupComm = [](HANDLE h, DWORD in, DWORD out) -> BOOL {
-            g_calls.push_back("SetupComm");
-            if (g_failSetupComm) SetLastError(ERROR_INVALID_PARAMETER);
-            return !g_failSetupComm && SetupComm(h, in, out);
+        calls_.setupComm = [](void* c, HANDLE h, DWORD in, DWORD out) -> BOOL {
+            NotedOf(c).calls.push_back("SetupComm");
+            if (NotedOf(c).failSetupComm) SetLastError(ERROR_INVALID_PARAMETER);
+            return !NotedOf(c).failSetupComm && SetupComm(h, in, out);
         };
-        calls_.purgeComm = [](HANDLE h, DWORD flags) {
-            return g_calls.push_back("PurgeComm " + std::to_string(flags)), PurgeComm(h, flags);
+        calls_.purgeComm = [](void* c, HANDLE h, DWORD flags) {
+            return NotedOf(c).calls.push_back("PurgeComm " + std::to_string(flags)), PurgeComm(h, flags);
         };
         SetDeviceCalls(&calls_);
     }
@@ -66,6 +69,7 @@ protected:
     DeviceSettings record_ = TestPortSettings("COM5");
     HANDLE port_ = INVALID_HANDLE_VALUE;
     DeviceCalls calls_{};
+    Noted noted_;
 };
 
 TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
@@ -83,13 +87,13 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(port_, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(record_.flags & DEVICE_OPEN);
-    EXPECT_EQ(g_calls, closed);
+    EXPECT_EQ(noted_.calls, closed);
 
     UseNotingCalls();
     record_.dcb.BaudRate = 19200;
     ASSERT_TRUE(OpenPort(record_, &port_)) << GetLastError();
     EXPECT_TRUE(record_.flags & DEVICE_OPEN);
-    EXPECT_EQ(g_calls, configured);
+    EXPECT_EQ(noted_.calls, configured);
     EXPECT_EQ(Baud(), 19200u);
     ExpectWorks(port_, "opened");
     EXPECT_EQ(peer_.ModemStatus() & kAllLines, kAllLines);  // DTR and RTS on at this end
@@ -97,13 +101,13 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     UseNotingCalls();
     record_.dcb.BaudRate = 38400;
     ASSERT_TRUE(ReconfigurePort(record_, &port_));
-    EXPECT_EQ(g_calls, configured);
+    EXPECT_EQ(noted_.calls, configured);
     EXPECT_EQ(Baud(), 38400u);
     UseNotingCalls(true);
     SetLastError(0);
     EXPECT_FALSE(ReconfigurePort(record_, &port_));  // stops at the first failure, port stays open
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(g_calls, configure);
+    EXPECT_EQ(noted_.calls, configure);
     ExpectWorks(port_, "still open");
 
     ClosePort(&record_.flags, &port_);
@@ -137,20 +141,20 @@ TEST_F(PortDevice, RecoveryPurgesOnlyTheOtherDirectionAndAPendingControlKeepsIts
     RecoverAfterReadError(port_);
     RecoverAfterWriteError(port_);
     EXPECT_TRUE(FlushPort(port_));
-    EXPECT_EQ(g_calls, (Calls{"ClearCommError", "PurgeComm " + std::to_string(PURGE_TXABORT | PURGE_TXCLEAR),
+    EXPECT_EQ(noted_.calls, (Calls{"ClearCommError", "PurgeComm " + std::to_string(PURGE_TXABORT | PURGE_TXCLEAR),
                               "ClearCommError", "PurgeComm " + std::to_string(PURGE_RXABORT | PURGE_RXCLEAR),
                               "FlushFileBuffers"}));
     EXPECT_NE(RunLineFunction(port_, 77), 0u);
 
     // A device control that completes later: the count comes from its result.
-    calls_.deviceIoControl = [](HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD returned, LPOVERLAPPED ov) {
+    calls_.deviceIoControl = [](void*, HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD returned, LPOVERLAPPED ov) {
         *returned = 0;
         ov->InternalHigh = 3;
         SetEvent(ov->hEvent);
         SetLastError(ERROR_IO_PENDING);
         return FALSE;
     };
-    calls_.getOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD count, BOOL) {
+    calls_.getOverlappedResult = [](void*, HANDLE, LPOVERLAPPED ov, LPDWORD count, BOOL) {
         return *count = static_cast<DWORD>(ov->InternalHigh), TRUE;
     };
     char out[8];
