@@ -12,7 +12,7 @@
 
 // The catalogue is filled by the main thread at start-up and freed at
 // shutdown after the other threads have ended; in between every thread
-// (the log thread reports 2026) only reads it.
+// (the log thread reports a log file it cannot open) only reads it.
 
 namespace {
 

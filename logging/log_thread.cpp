@@ -282,7 +282,7 @@ BOOL OpenLogFile(HWND owner, const char* fileName)
             return TRUE;  // the thread owns the handle and the name now
         g_openSerial = previousSerial;
     }
-    ShowMessage(owner, kAppTitle, 2026, MB_OK, fileName ? fileName : "");
+    ShowMessage(owner, kAppTitle, MSG_LOG_FILE_FAILED, MB_OK, fileName ? fileName : "");
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     free(nameCopy);
     return FALSE;

@@ -23,7 +23,7 @@ void StopLogThread();
 HWND GetLogWindow();
 
 // Opens or creates `fileName` for appending (making missing folders) and
-// hands it to the thread; on failure reports message 2026 and keeps the
+// hands it to the thread; on failure reports MSG_LOG_FILE_FAILED and keeps the
 // file that was open. 1 on success.
 BOOL OpenLogFile(HWND owner, const char* fileName);
 void CloseLogFile();

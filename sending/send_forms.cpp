@@ -26,23 +26,6 @@ constexpr size_t kMaxAttributeName = 255;
 constexpr size_t kMaxAttributeValue = 511;
 constexpr size_t kMaxDataValue = 8191;
 
-// Message numbers of the form parser.
-enum : unsigned {
-    MSG_NO_TOKEN = 2004,
-    MSG_BAD_KIND = 2005,
-    MSG_BAD_PAIR = 2006,
-    MSG_TWICE = 2007,
-    MSG_BAD_NAME = 2008,
-    MSG_BAD_STYLE = 2009,
-    MSG_BAD_CONVERT = 2010,
-    MSG_LONG_TITLE = 2011,
-    MSG_LENGTH_DIGIT = 2012,
-    MSG_LINES_DIGIT = 2013,
-    MSG_MISSING = 2014,
-    MSG_LINES_IGNORED = 2015,
-    MSG_TOO_MANY_FIELDS = 2017,
-};
-
 constexpr const char* kEditStyles[] = {"STATIC", "TEXT", "MULTILINETEXT"};
 constexpr const char* kComboStyles[] = {"DROPDOWN", "DROPDOWNLIST"};
 constexpr const char* kConversions[] = {"SJIS", "BIN", "OCT", "HEX"};
@@ -201,10 +184,10 @@ uint64_t ShareOf(uint32_t conversion, uint32_t length)
 void ShowFormMessage(HWND owner, const FormMessage& m)
 {
     switch (m.number) {
-    case MSG_BAD_KIND: case MSG_BAD_PAIR: case MSG_TWICE: case MSG_BAD_NAME: case MSG_MISSING:
+    case MSG_FORM_BAD_KIND: case MSG_FORM_BAD_PAIR: case MSG_FORM_TWICE: case MSG_FORM_BAD_NAME: case MSG_FORM_MISSING:
         ShowMessage(owner, kAppTitle, m.number, MB_OK | MB_ICONEXCLAMATION, m.line, m.text.c_str());
         break;
-    case MSG_LONG_TITLE: case MSG_TOO_MANY_FIELDS:
+    case MSG_FORM_LONG_TITLE: case MSG_FORM_TOO_MANY_FIELDS:
         ShowMessage(owner, kAppTitle, m.number, MB_OK | MB_ICONEXCLAMATION, m.line, m.value);
         break;
     default:
@@ -378,13 +361,13 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
 {
     std::vector<std::string> tokens = TokenizeDefinitionLine(line);
     if (tokens.empty()) {
-        Report(messages, MSG_NO_TOKEN, lineNumber);
+        Report(messages, MSG_FORM_NO_KIND, lineNumber);
         return false;
     }
     if (EqualsNoCase(tokens[0], "EDIT")) field.kind = FIELD_EDIT;
     else if (EqualsNoCase(tokens[0], "COMBO")) field.kind = FIELD_COMBO;
     else {
-        Report(messages, MSG_BAD_KIND, lineNumber, tokens[0]);
+        Report(messages, MSG_FORM_BAD_KIND, lineNumber, tokens[0]);
         return false;
     }
 
@@ -392,7 +375,7 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
         const std::string& token = tokens[t];
         size_t eq = token.find('=');
         if (eq == std::string::npos || eq > kMaxAttributeName) {
-            Report(messages, MSG_BAD_PAIR, lineNumber, token);
+            Report(messages, MSG_FORM_BAD_PAIR, lineNumber, token);
             return false;
         }
         std::string_view name(token.data(), eq);
@@ -400,12 +383,12 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
         for (const AttributeName& a : kAttributes)
             if (name == a.name) attribute = &a;
         if (!attribute) {
-            Report(messages, MSG_BAD_NAME, lineNumber, name);
-            Report(messages, MSG_BAD_PAIR, lineNumber, token);
+            Report(messages, MSG_FORM_BAD_NAME, lineNumber, name);
+            Report(messages, MSG_FORM_BAD_PAIR, lineNumber, token);
             return false;
         }
         if (field.attributes & attribute->bit) {
-            Report(messages, MSG_TWICE, lineNumber, token);
+            Report(messages, MSG_FORM_TWICE, lineNumber, token);
             return false;
         }
         std::string_view raw = std::string_view(token).substr(eq + 1);
@@ -417,7 +400,7 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
         case ATTR_STYLE: {
             int style = field.kind == FIELD_EDIT ? FindNoCase(kEditStyles, value) : FindNoCase(kComboStyles, value);
             if (style < 0) {
-                Report(messages, MSG_BAD_STYLE, lineNumber);
+                Report(messages, MSG_FORM_BAD_STYLE, lineNumber);
                 valid = false;
             } else {
                 field.style = static_cast<uint32_t>(style);
@@ -434,14 +417,14 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
                     cut += step;
                 }
                 value.resize(cut);
-                Report(messages, MSG_LONG_TITLE, lineNumber, {}, kFieldTitleSize);
+                Report(messages, MSG_FORM_LONG_TITLE, lineNumber, {}, kFieldTitleSize);
             }
             memcpy(field.title, value.c_str(), value.size() + 1);
             break;
         case ATTR_CONVERT: {
             int conversion = FindNoCase(kConversions, value);
             if (conversion < 0) {
-                Report(messages, MSG_BAD_CONVERT, lineNumber);
+                Report(messages, MSG_FORM_BAD_CONVERT, lineNumber);
                 valid = false;
             } else {
                 field.conversion = static_cast<uint32_t>(conversion);
@@ -450,7 +433,7 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
         }
         case ATTR_LENGTH:
             if (value.empty() || value[0] < '0' || value[0] > '9') {
-                Report(messages, MSG_LENGTH_DIGIT, lineNumber);
+                Report(messages, MSG_FORM_LENGTH_DIGIT, lineNumber);
                 valid = false;
             } else {
                 // An input control holds no more than 8191 characters; a
@@ -464,7 +447,7 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
             break;
         case ATTR_LINES:
             if (value.empty() || value[0] < '0' || value[0] > '9') {
-                Report(messages, MSG_LINES_DIGIT, lineNumber);
+                Report(messages, MSG_FORM_LINES_DIGIT, lineNumber);
                 valid = false;
             } else {
                 field.lines = LeadingNumber(value);
@@ -472,7 +455,7 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
             break;
         }
         if (!valid) {
-            Report(messages, MSG_BAD_PAIR, lineNumber, token);
+            Report(messages, MSG_FORM_BAD_PAIR, lineNumber, token);
             return false;
         }
         field.attributes |= attribute->bit;
@@ -481,11 +464,11 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
     for (uint32_t bit : kRequired) {
         if (field.attributes & bit) continue;
         for (const AttributeName& a : kAttributes)
-            if (a.bit == bit) Report(messages, MSG_MISSING, lineNumber, a.name);
+            if (a.bit == bit) Report(messages, MSG_FORM_MISSING, lineNumber, a.name);
         return false;
     }
     if ((field.attributes & ATTR_LINES) && !(field.kind == FIELD_EDIT && field.style == EDIT_MULTILINETEXT)) {
-        Report(messages, MSG_LINES_IGNORED, lineNumber);
+        Report(messages, MSG_FORM_LINES_IGNORED, lineNumber);
         field.attributes &= ~ATTR_LINES;
         field.lines = 0;
     }
@@ -519,7 +502,7 @@ bool ParseFormSection(const std::vector<std::string>& lines, int sectionIndex, M
 
         int lineNumber = static_cast<int>(i + 1);
         if (form.fieldCount >= static_cast<uint32_t>(kMaxFormFields)) {
-            Report(messages, MSG_TOO_MANY_FIELDS, lineNumber, {}, kMaxFormFields);
+            Report(messages, MSG_FORM_TOO_MANY_FIELDS, lineNumber, {}, kMaxFormFields);
             good = false;
             break;
         }
