@@ -24,6 +24,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/owners.h"
 #include "base/worker_thread.h"
 #include "logging/traffic_record.h"
 #include "serial/device_calls.h"
@@ -611,43 +612,34 @@ void CancelWrite(SerialEngine& engine)
     if (engine.thread[ENGINE_WRITER]) PostThreadMessageW(engine.threadId[ENGINE_WRITER], WM_VORLIN_CANCEL_WRITE, 0, 0);
 }
 
-BOOL ExecuteLineFunction(SerialEngine& engine, DWORD code)
+namespace {
+
+// Runs one request on the event thread and waits for it to be answered (or
+// for the thread's end): 0 when it was answered, else why not.
+DWORD RunOnEventThread(SerialEngine& engine, UINT message, void* request)
 {
     HANDLE thread = engine.thread[ENGINE_EVENT];
-    if (!thread) return FALSE;
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!done) return FALSE;
-    uint32_t request = code;
-    if (PostThreadMessageW(engine.threadId[ENGINE_EVENT], WM_VORLIN_LINE_FUNCTION, reinterpret_cast<WPARAM>(done),
-                           reinterpret_cast<LPARAM>(&request))) {
-        if (!AwaitAnswer(done, thread)) request = ERROR_OPERATION_ABORTED;
-    } else {
-        request = GetLastError();
-    }
-    CloseHandle(done);
-    return request == 0;
+    if (!thread) return ERROR_INVALID_HANDLE;
+    UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!done) return GetLastError();
+    if (!PostThreadMessageW(engine.threadId[ENGINE_EVENT], message, reinterpret_cast<WPARAM>(done.get()),
+                            reinterpret_cast<LPARAM>(request)))
+        return GetLastError();
+    return AwaitAnswer(done.get(), thread) ? 0 : ERROR_OPERATION_ABORTED;
+}
+
+} // namespace
+
+BOOL ExecuteLineFunction(SerialEngine& engine, DWORD code)
+{
+    uint32_t request = code;  // the event thread puts its answer in its place
+    return RunOnEventThread(engine, WM_VORLIN_LINE_FUNCTION, &request) == 0 && request == 0;
 }
 
 BOOL ExecuteIoControl(SerialEngine& engine, EscapeRequest* request)
 {
     if (!request) return FALSE;
-    HANDLE thread = engine.thread[ENGINE_EVENT];
-    if (!thread) {
-        request->error = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!done) {
-        request->error = GetLastError();
-        return FALSE;
-    }
-    if (PostThreadMessageW(engine.threadId[ENGINE_EVENT], WM_VORLIN_ESCAPE_REQUEST, reinterpret_cast<WPARAM>(done),
-                           reinterpret_cast<LPARAM>(request))) {
-        if (!AwaitAnswer(done, thread)) request->error = ERROR_OPERATION_ABORTED;
-    } else {
-        request->error = GetLastError();
-    }
-    CloseHandle(done);
+    if (DWORD error = RunOnEventThread(engine, WM_VORLIN_ESCAPE_REQUEST, request)) request->error = error;
     return request->error == 0;
 }
 
@@ -667,35 +659,33 @@ DWORD SubmitSend(const void* bytes, uint32_t count, bool asynchronous)
     if (!bytes && count) return ERROR_INVALID_PARAMETER;
     size_t size;
     if (!SendRequestSize(count, &size)) return ERROR_OUTOFMEMORY;
-    HANDLE done = nullptr;
+    UniqueHandle done;
     if (!asynchronous) {
-        done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         if (!done) return GetLastError();
     }
-    auto* request = static_cast<SendRequest*>(calloc(1, size));
-    if (!request) {
-        if (done) CloseHandle(done);
-        return ERROR_OUTOFMEMORY;
-    }
-    request->done = done;
+    HeapBlock<SendRequest> request(static_cast<SendRequest*>(calloc(1, size)));
+    if (!request) return ERROR_OUTOFMEMORY;
+    request->done = done.get();
     request->count = count;
     if (count) memcpy(request->bytes, bytes, count);
 
     HWND main = g_sendWindow;
-    if (!main) {
-        free(request);
-        if (done) CloseHandle(done);
+    if (!main) return ERROR_INVALID_WINDOW_HANDLE;
+    // The main window owns the request once it has taken the message (it
+    // hands it to the writer or completes it at once); a window that is gone
+    // took nothing, and then nothing is waited for.
+    HANDLE writer = nullptr;
+    DWORD_PTR result = 0;
+    SendRequest* handed = request.release();
+    if (!SendMessageTimeoutW(main, WM_VORLIN_SEND, asynchronous ? 0 : reinterpret_cast<WPARAM>(&writer),
+                             reinterpret_cast<LPARAM>(handed), SMTO_NORMAL, INFINITE, &result)) {
+        free(handed);
         return ERROR_INVALID_WINDOW_HANDLE;
     }
-    // The main window owns the request from here on (it hands it to the
-    // writer or completes it at once).
-    HANDLE writer = nullptr;
-    SendMessageW(main, WM_VORLIN_SEND, asynchronous ? 0 : reinterpret_cast<WPARAM>(&writer),
-                 reinterpret_cast<LPARAM>(request));
     if (!asynchronous) {
-        AwaitAnswer(done, writer);
-        if (writer) CloseHandle(writer);
-        CloseHandle(done);
+        UniqueHandle writerThread(writer);
+        AwaitAnswer(done.get(), writerThread.get());
     }
     return 0;
 }

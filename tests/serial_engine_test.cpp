@@ -385,4 +385,14 @@ TEST_F(Engine, ACommWaitThatFailsIsRetriedAtTheTicksThatAlsoFindChanges)
     EXPECT_TRUE(PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }, 1500));
 }
 
+TEST(SubmitSend, AWindowThatIsGoneTakesNothingAndNobodyWaits)
+{
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    SetSendWindow(gone);
+    EXPECT_EQ(SubmitSend("x", 1, false), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE)) << "and no wait for ever";
+    SetSendWindow(nullptr);
+    EXPECT_EQ(SubmitSend("x", 1, true), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
 } // namespace
