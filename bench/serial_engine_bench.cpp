@@ -22,7 +22,6 @@
 #include "serial/engine.h"
 #include "serial/port.h"
 #include "serial/port_names.h"
-#include "shell/app.h"
 #include "shell/messages.h"
 
 namespace {
@@ -187,11 +186,12 @@ bool RunEngine(const char* port, const char* farPort, uint64_t total, RunResult&
     RegisterClassA(&wc);
     HWND main = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                                 wc.hInstance, nullptr);
-    SetMainWindow(main);
+    SetSendWindow(main);
     g_engineChecker = &result.checker;
 
     SerialEngine engine{};
     engine.port = INVALID_HANDLE_VALUE;
+    engine.sink = EngineSink{main, nullptr, nullptr};
     DeviceSettings settings = BenchSettings(port);
     HANDLE peer = INVALID_HANDLE_VALUE;
     if (!OpenPort(settings, &engine.port)) {
@@ -218,7 +218,7 @@ bool RunEngine(const char* port, const char* farPort, uint64_t total, RunResult&
     ClosePort(&settings.flags, &engine.port);
     CloseHandle(peer);
     g_engineChecker = nullptr;
-    SetMainWindow(nullptr);
+    SetSendWindow(nullptr);
     DestroyWindow(main);
     if (writer.error) fprintf(stderr, "far end write failed: error %lu\n", writer.error);
     result.ok = writer.error == 0;
