@@ -1,5 +1,7 @@
 #include "serial/device_calls.h"
 
+#include "base/text.h"
+
 namespace {
 
 using CancelIoFn = BOOL(WINAPI*)(HANDLE);
@@ -7,7 +9,7 @@ using CancelIoFn = BOOL(WINAPI*)(HANDLE);
 DeviceCalls MakeWin32Calls()
 {
     DeviceCalls c{};
-    c.createFile = CreateFileA;
+    c.createFile = CreateFileSjis;  // port names are Shift_JIS like every text
     c.closeHandle = CloseHandle;
     c.setCommState = SetCommState;
     c.setCommTimeouts = SetCommTimeouts;
@@ -26,7 +28,7 @@ DeviceCalls MakeWin32Calls()
     c.getCommModemStatus = GetCommModemStatus;
     // Looked up rather than linked: the program also runs where kernel32
     // has no CancelIo, and then goes without cancelling.
-    HMODULE kernel = GetModuleHandleA("kernel32");
+    HMODULE kernel = GetModuleHandleW(L"kernel32");
     c.cancelIo = kernel ? reinterpret_cast<CancelIoFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "CancelIo")))
                         : nullptr;
     return c;
