@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
+#include "base/text.h"
 #include "logview/text_utils.h"
 #include "resources/resource.h"
 #include "settings/settings_store.h"

@@ -10,6 +10,8 @@ namespace {
 
 // A settings file is small; one far larger is not ours to load whole.
 constexpr LONGLONG kMaxFileSize = 16 << 20;
+constexpr int kOpenTries = 100;
+constexpr DWORD kOpenRetryMs = 10;
 
 struct Line {
     std::string_view text;  // without its line break
@@ -79,6 +81,19 @@ std::string_view Unquoted(std::string_view value)
     if (value.size() > 1 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         return value.substr(1, value.size() - 2);
     return value;
+}
+
+// A writer holds the file alone, so that no reader (another instance of the
+// program, or the log thread) sees half a write; whoever finds the file
+// taken waits its turn, as a write takes milliseconds.
+HANDLE OpenIni(const char* path, DWORD access, DWORD share, DWORD disposition)
+{
+    for (int tries = 1;; ++tries) {
+        HANDLE file = CreateFileSjis(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || tries == kOpenTries)
+            return file;
+        Sleep(kOpenRetryMs);
+    }
 }
 
 bool ReadAll(HANDLE file, std::string& text)
@@ -169,8 +184,7 @@ void ReadIniText(const char* path, const char* section, const char* key, const c
 {
     std::string text;
     std::optional<std::string_view> value;
-    HANDLE file = CreateFileSjis(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = section && key ? OpenIni(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING) : INVALID_HANDLE_VALUE;
     if (file != INVALID_HANDLE_VALUE) {
         if (ReadAll(file, text)) value = FindIniValue(text, section, key);
         CloseHandle(file);
@@ -180,9 +194,11 @@ void ReadIniText(const char* path, const char* section, const char* key, const c
 
 bool WriteIniText(const char* path, const char* section, const char* key, const char* value)
 {
-    // Only readers share the file while it is rewritten.
-    HANDLE file = CreateFileSjis(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!section || !key) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    HANDLE file = OpenIni(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE) return false;
     std::string text;
     bool ok = ReadAll(file, text);
