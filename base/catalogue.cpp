@@ -80,8 +80,8 @@ namespace {
 class LineReader {
 public:
     explicit LineReader(const char* path)
-        : file_(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr))
+        : file_(CreateFileSjis(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr))
     {
     }
     ~LineReader()
@@ -130,8 +130,9 @@ const char* MessageFile()
         // The program's path with everything after its last full stop
         // replaced by "msg".
         char path[MAX_PATH] = {};
-        DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-        char* dot = n && n < sizeof path ? strrchr(path, '.') : nullptr;
+        std::string module = ModuleFileNameSjis();
+        if (module.size() < sizeof path) memcpy(path, module.data(), module.size());
+        char* dot = strrchr(path, '.');
         char* slash = strrchr(path, '\\');
         if (dot && (!slash || dot > slash) && static_cast<size_t>(dot - path) + 5 <= sizeof g_messageFile) {
             memcpy(dot + 1, "msg", 4);

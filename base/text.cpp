@@ -130,6 +130,48 @@ bool MenuTextIs(HMENU menu, UINT id, const char* text)
     return SjisToWide(text ? text : "") == current;
 }
 
+std::string PathToSjis(std::wstring_view path)
+{
+    if (path.empty()) return {};
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(kTextCodePage, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr,
+                                &lossy);
+    if (n <= 0 || lossy) return {};
+    return WideToSjis(path);
+}
+
+HANDLE WINAPI CreateFileSjis(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                             DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    return CreateFileW(SjisToWide(path ? path : "").c_str(), access, share, security, disposition, flags,
+                       templateFile);
+}
+
+std::string ModuleFileNameSjis()
+{
+    // Long paths are allowed; the buffer grows until the name fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return PathToSjis(std::wstring_view(path.data(), n));
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string SearchPathSjis(const char* name)
+{
+    if (!name || !*name) return {};
+    std::wstring wideName = SjisToWide(name);
+    DWORD n = SearchPathW(nullptr, wideName.c_str(), nullptr, 0, nullptr, nullptr);
+    if (n == 0) return {};
+    std::wstring path(n, L'\0');
+    n = SearchPathW(nullptr, wideName.c_str(), nullptr, n, path.data(), nullptr);
+    if (n == 0 || n >= path.size()) return {};
+    return PathToSjis(std::wstring_view(path.data(), n));
+}
+
 char* TrimTrailingSpace(char* text)
 {
     size_t n = strlen(text);

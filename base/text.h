@@ -41,3 +41,16 @@ std::string GetDlgItemTextSjis(HWND dialog, int id);
 // Changes the text of a menu item (by command), keeping its state.
 void SetMenuTextSjis(HMENU menu, UINT id, const char* text);
 bool MenuTextIs(HMENU menu, UINT id, const char* text);
+
+// Files named in Shift_JIS. A path the system gives back is taken only when
+// every character has a Shift_JIS code: "" otherwise, since a path with a
+// stand-in character names no file.
+std::string PathToSjis(std::wstring_view path);
+// CreateFileW with the name converted; the signature of CreateFileA, so it
+// can stand in a table of device calls.
+HANDLE WINAPI CreateFileSjis(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                             DWORD disposition, DWORD flags, HANDLE templateFile);
+// The program's own path; "" when it cannot be had.
+std::string ModuleFileNameSjis();
+// The full path of `name` by the system's search order; "" when not found.
+std::string SearchPathSjis(const char* name);

@@ -60,8 +60,8 @@ void CheckLogRotation(HANDLE* file, const LogSettings& settings, uint64_t* fileS
             ++*rotationCounter;
             // A name that does not fit is a file that cannot be made: logging stops.
             if (!MakeRotatedLogName(fileName, *rotationCounter, name, sizeof name)) return;
-            HANDLE next = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+            HANDLE next = CreateFileSjis(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
             if (next != INVALID_HANDLE_VALUE) {
                 *file = next;
                 return;

@@ -214,10 +214,10 @@ void CreateMissingFolders(const char* fileName)
             skipFirstBackslash = false;
             continue;
         }
-        std::string folder = path.substr(0, i);
-        DWORD attributes = GetFileAttributesA(folder.c_str());
+        std::wstring folder = SjisToWide(path.substr(0, i));
+        DWORD attributes = GetFileAttributesW(folder.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
-            if (!CreateDirectoryA(folder.c_str(), nullptr)) return;
+            if (!CreateDirectoryW(folder.c_str(), nullptr)) return;
         } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             return;
         }
@@ -266,8 +266,8 @@ BOOL OpenLogFile(HWND owner, const char* fileName)
     char* nameCopy = fileName ? _strdup(fileName) : nullptr;
     if (nameCopy) {
         CreateMissingFolders(fileName);
-        file = CreateFileA(fileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        file = CreateFileSjis(fileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (file != INVALID_HANDLE_VALUE) {
         LARGE_INTEGER zero{};

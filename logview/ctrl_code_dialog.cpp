@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "base/text.h"
 #include "logview/ctrl_codes.h"
 #include "resources/resource.h"
 #include "settings/help.h"
@@ -43,7 +44,7 @@ wchar_t ByteAsCharacter(int byte)
 {
     char c = static_cast<char>(byte);
     wchar_t w = 0;
-    if (MultiByteToWideChar(932, 0, &c, 1, &w, 1) != 1) w = L' ';
+    if (SjisToWide(&c, 1, &w, 1) != 1) w = L' ';
     return w;
 }
 

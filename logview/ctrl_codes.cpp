@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "base/text.h"
 #include "resources/resource.h"
 
 void DefaultViewCtrlCodes(CtrlCodeSet& set)
@@ -39,7 +40,7 @@ void FormatCtrlCodeStatus(int byte, wchar_t* buffer, int size)
     if (LoadCtrlCodeName(byte, buffer + n, size - n)) return;
     // No name: the byte as a character of the program's code page.
     char c = static_cast<char>(byte);
-    if (size - n >= 2 && MultiByteToWideChar(932, 0, &c, 1, buffer + n, 1) == 1)
+    if (size - n >= 2 && SjisToWide(&c, 1, buffer + n, 1) == 1)
         buffer[n + 1] = 0;
     else
         buffer[n] = 0;

@@ -399,7 +399,7 @@ void OnKeyDown(LogView& v, WPARAM key)
     case VK_DOWN: code = SB_LINEDOWN; break;
     default: return;
     }
-    SendMessageA(v.hwnd, WM_VSCROLL, MAKEWPARAM(code, 0), 0);
+    SendMessageW(v.hwnd, WM_VSCROLL, MAKEWPARAM(code, 0), 0);
 }
 
 void OnWheel(LogView& v, WPARAM wParam)
@@ -428,7 +428,7 @@ void OnWheel(LogView& v, WPARAM wParam)
     }
     for (uint64_t i = 0; i < steps; ++i) {
         const int64_t before = v.position;
-        SendMessageA(v.hwnd, WM_VSCROLL, MAKEWPARAM(code, 0), 0);
+        SendMessageW(v.hwnd, WM_VSCROLL, MAKEWPARAM(code, 0), 0);
         if (v.position == before) break;  // at an end: nothing more will move
     }
 }
@@ -454,7 +454,7 @@ void ReplaceClassBrush(LogView& v)
 {
     HBRUSH brush = CreateSolidBrush(v.settings.colourBackground);
     if (!brush) return;
-    if (v.hwnd) SetClassLongPtrA(v.hwnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush));
+    if (v.hwnd) SetClassLongPtrW(v.hwnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush));
     if (v.classBrush) DeleteObject(v.classBrush);
     v.classBrush = brush;
 }
@@ -495,15 +495,15 @@ void OnPaint(LogView& v)
 LRESULT CALLBACK LogViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_NCCREATE) {
-        auto* v = static_cast<LogView*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(v));
+        auto* v = static_cast<LogView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(v));
         if (v) v->hwnd = hwnd;
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    auto* v = reinterpret_cast<LogView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* v = reinterpret_cast<LogView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!v) {
         if (msg == WM_VORLIN_RECORD) free(reinterpret_cast<void*>(lParam));  // ours now, nowhere to keep it
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
     switch (msg) {
     case WM_LOGVIEW_CLEAR: OnClear(*v); return 0;
@@ -533,10 +533,10 @@ LRESULT CALLBACK LogViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_MBUTTONUP: SetFocus(hwnd); return 0;
     case WM_DESTROY:
         if (v->hwnd == hwnd) v->hwnd = nullptr;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         return 0;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 } // namespace
@@ -552,14 +552,14 @@ BOOL InitLogView(HINSTANCE instance)
     uint32_t error = RebuildStore(v->store, v->settings.maxDataCount, v->settings.kanjiBufferSize);
     if (!error) error = CreateDrawingResources(v->painter, v->settings, 0, 0);
     v->classBrush = CreateSolidBrush(v->settings.colourBackground);
-    WNDCLASSA wc{};
+    WNDCLASSW wc{};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_PARENTDC;
     wc.lpfnWndProc = LogViewProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = v->classBrush;
     wc.lpszClassName = kLogViewClass;
-    if (!error && !RegisterClassA(&wc)) error = GetLastError();
+    if (!error && !RegisterClassW(&wc)) error = GetLastError();
     g_view = v;
     UpdateOptions(*v);
     if (error) {
@@ -575,13 +575,13 @@ void ShutdownLogView()
     LogView* v = g_view;
     if (!v) return;
     if (v->hwnd) {
-        SetWindowLongPtrA(v->hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(v->hwnd, GWLP_USERDATA, 0);
         v->hwnd = nullptr;
     }
     FreeStore(v->store);
     ReleaseDrawingResources(v->painter);
     FreeViewBitmaps(v->painter);
-    UnregisterClassA(kLogViewClass, GetModuleHandleA(nullptr));
+    UnregisterClassW(kLogViewClass, GetModuleHandleW(nullptr));
     if (v->classBrush) DeleteObject(v->classBrush);
     delete v;
     g_view = nullptr;
@@ -589,23 +589,23 @@ void ShutdownLogView()
 
 HWND CreateLogView(HWND parent)
 {
-    return CreateWindowExA(WS_EX_CLIENTEDGE, kLogViewClass, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 0, 0,
+    return CreateWindowExW(WS_EX_CLIENTEDGE, kLogViewClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 0, 0,
                            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LOG_VIEW)),
-                           GetModuleHandleA(nullptr), g_view);
+                           GetModuleHandleW(nullptr), g_view);
 }
 
-void ClearLogView(HWND view) { SendMessageA(view, WM_LOGVIEW_CLEAR, 0, 0); }
+void ClearLogView(HWND view) { SendMessageW(view, WM_LOGVIEW_CLEAR, 0, 0); }
 
 int GetViewSettings(HWND view, ViewSettings* buffer)
 {
-    SendMessageA(view, WM_LOGVIEW_GET_SETTINGS, 0, reinterpret_cast<LPARAM>(buffer));
+    SendMessageW(view, WM_LOGVIEW_GET_SETTINGS, 0, reinterpret_cast<LPARAM>(buffer));
     return 1;
 }
 
 int SetViewSettings(HWND view, const ViewSettings* settings)
 {
     uint32_t error = 0;
-    if (SendMessageA(view, WM_LOGVIEW_SET_SETTINGS, reinterpret_cast<WPARAM>(&error),
+    if (SendMessageW(view, WM_LOGVIEW_SET_SETTINGS, reinterpret_cast<WPARAM>(&error),
                      reinterpret_cast<LPARAM>(settings)))
         return 1;
     SetLastError(error ? error : ERROR_INVALID_PARAMETER);

@@ -9,7 +9,7 @@
 
 #include "settings/settings_types.h"
 
-constexpr char kLogViewClass[] = "VORLIN21_LOG_VIEW_CLASS";
+constexpr wchar_t kLogViewClass[] = L"VORLIN21_LOG_VIEW_CLASS";
 
 // What the view receives besides the window system's own messages.
 constexpr UINT WM_VORLIN_WHEEL = 0x7400;          // like WM_MOUSEWHEEL (the main window forwards it)

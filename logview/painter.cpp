@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <string>
 
+#include "base/text.h"
 #include "resources/resource.h"
 
 namespace {
 
 constexpr int kFontHeights[kFontSizeCount] = {-5, -8, -13, -19, -23};
-constexpr char kWebAddress[] = "http://www.vorlin2.example/";
+constexpr wchar_t kWebAddress[] = L"http://www.vorlin2.example/";
 constexpr wchar_t kLoneLeadByte = 0x30FB;  // "・" for a lead byte seen alone
 
 // Header words by record kind; every kind above 3 is an error.
@@ -57,9 +60,9 @@ void DrawHeader(Painter& p, const TrafficRecord& r, int y, int width)
                      static_cast<unsigned long>(r.length));
     n = std::clamp(n, 0, static_cast<int>(sizeof narrow) - 1);
     wchar_t wide[128];
-    int w = MultiByteToWideChar(932, 0, narrow, n, wide, 128);
+    size_t w = SjisToWide(narrow, static_cast<size_t>(n), wide, 128);
     RECT band{0, y, width, y + p.lineHeight};
-    ExtTextOutW(p.buffer, 0, y, ETO_OPAQUE | ETO_CLIPPED, &band, wide, static_cast<UINT>(std::max(w, 0)), nullptr);
+    ExtTextOutW(p.buffer, 0, y, ETO_OPAQUE | ETO_CLIPPED, &band, wide, static_cast<UINT>(w), nullptr);
 }
 
 void DrawHex(Painter& p, const uint8_t* bytes, uint32_t n, int y, int width)
@@ -130,10 +133,10 @@ void DrawText(Painter& p, const LineOptions& o, const uint8_t* bytes, size_t uni
             if (pictures && IsCtrl(o, b)) {
                 pics.push_back({b, column});
                 p.text[k] = L' ';
-            } else if (i + 1 < units && IsDBCSLeadByteEx(932, b) && bytes[i + 1] >= 0x40 && bytes[i + 1] != 0x7F &&
+            } else if (i + 1 < units && IsSjisLeadByte(b) && bytes[i + 1] >= 0x40 && bytes[i + 1] != 0x7F &&
                        bytes[i + 1] <= 0xFC && !(pictures && IsCtrl(o, bytes[i + 1]))) {
                 wchar_t w = 0;
-                if (MultiByteToWideChar(932, 0, reinterpret_cast<const char*>(bytes + i), 2, &w, 1) == 1) {
+                if (SjisToWide(reinterpret_cast<const char*>(bytes + i), 2, &w, 1) == 1) {
                     p.text[k] = w;
                     columns = 2;
                     ++i;
@@ -153,8 +156,11 @@ void DrawText(Painter& p, const LineOptions& o, const uint8_t* bytes, size_t uni
 
 HBITMAP LoadBitmapFile(const char* path)
 {
-    auto* b = static_cast<HBITMAP>(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (!b) b = static_cast<HBITMAP>(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_MONOCHROME));
+    std::wstring name = SjisToWide(path);
+    auto* b = static_cast<HBITMAP>(LoadImageW(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (!b)
+        b = static_cast<HBITMAP>(
+            LoadImageW(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_MONOCHROME));
     return b;
 }
 
@@ -162,8 +168,8 @@ HBITMAP LoadBitmapFile(const char* path)
 
 void LoadViewBitmaps(Painter& p, const ViewSettings& s)
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    p.splash = static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(IDB_LOGVIEW_SPLASH), IMAGE_BITMAP, 0, 0, 0));
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    p.splash = static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(IDB_LOGVIEW_SPLASH), IMAGE_BITMAP, 0, 0, 0));
     for (int size = 0; size < kFontSizeCount; ++size) {
         char path[kPathSize + 1] = {};
         memcpy(path, s.ctrlBmp[size], kPathSize);  // the setting need not end in a zero
@@ -172,7 +178,7 @@ void LoadViewBitmaps(Painter& p, const ViewSettings& s)
         } else if (size == FONT_L || size == FONT_LL) {
             int id = size == FONT_L ? IDB_CTRL_CODES_L : IDB_CTRL_CODES_LL;
             p.ctrlBitmaps[size] =
-                static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_MONOCHROME));
+                static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_MONOCHROME));
         }
     }
 }
@@ -221,8 +227,8 @@ uint32_t CreateDrawingResources(Painter& p, const ViewSettings& s, int minWidth,
     if (!screen) return GetLastError();
     int width = std::max(GetSystemMetrics(SM_CXSCREEN), minWidth);
     int height = std::max(GetSystemMetrics(SM_CYSCREEN), minHeight);
-    HFONT font = CreateFontA(kFontHeights[size], 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                             OUT_STRING_PRECIS, CLIP_STROKE_PRECIS, DRAFT_QUALITY, FIXED_PITCH | FF_MODERN, "Terminal");
+    HFONT font = CreateFontW(kFontHeights[size], 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                             OUT_STRING_PRECIS, CLIP_STROKE_PRECIS, DRAFT_QUALITY, FIXED_PITCH | FF_MODERN, L"Terminal");
     HDC buffer = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HBRUSH brush = CreateSolidBrush(s.colourBackground);
@@ -253,8 +259,8 @@ uint32_t CreateDrawingResources(Painter& p, const ViewSettings& s, int minWidth,
     SetBkMode(buffer, OPAQUE);
     SetStretchBltMode(buffer, COLORONCOLOR);
 
-    TEXTMETRICA tm{};
-    GetTextMetricsA(buffer, &tm);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(buffer, &tm);
     p.lineHeight = std::max<int>(tm.tmHeight, 1);
     p.charWidth = std::max<int>(tm.tmAveCharWidth, 1);
     p.maxCharWidth = std::max<int>(tm.tmMaxCharWidth, 1);
@@ -263,7 +269,7 @@ uint32_t CreateDrawingResources(Painter& p, const ViewSettings& s, int minWidth,
 
     if (HBITMAP strip = p.ctrlBitmaps[size]) {
         BITMAP info{};
-        GetObjectA(strip, sizeof info, &info);
+        GetObjectW(strip, sizeof info, &info);
         if (info.bmWidth >= 256 && info.bmHeight > 0) {
             p.picturesOldBitmap = SelectObject(pictures, strip);
             p.pictureWidth = info.bmWidth / 256;
@@ -273,7 +279,7 @@ uint32_t CreateDrawingResources(Painter& p, const ViewSettings& s, int minWidth,
     for (int b = 0; b < 256; ++b) {
         char c = static_cast<char>(b);
         wchar_t w = 0;
-        p.byteChars[b] = MultiByteToWideChar(932, 0, &c, 1, &w, 1) == 1 ? w : kLoneLeadByte;
+        p.byteChars[b] = SjisToWide(&c, 1, &w, 1) == 1 ? w : kLoneLeadByte;
     }
     p.unitColumns.assign(65536, 0xFF);
     return 0;
@@ -353,7 +359,7 @@ void DrawSplash(Painter& p, int width, int height)
     BlankRows(p, 0, height, width);
     if (p.splash) {
         BITMAP info{};
-        GetObjectA(p.splash, sizeof info, &info);
+        GetObjectW(p.splash, sizeof info, &info);
         HDC source = CreateCompatibleDC(p.buffer);
         HGDIOBJ old = SelectObject(source, p.splash);
         BitBlt(p.buffer, (width - info.bmWidth) / 2, (height - info.bmHeight) / 2, info.bmWidth, info.bmHeight, source,
@@ -364,7 +370,8 @@ void DrawSplash(Painter& p, int width, int height)
     int oldMode = SetBkMode(p.buffer, TRANSPARENT);
     UINT oldAlign = SetTextAlign(p.buffer, TA_RIGHT | TA_BOTTOM);
     SetTextColor(p.buffer, RGB(0, 0, 0x7F));
-    TextOutA(p.buffer, width - p.maxCharWidth, height - p.lineHeight, kWebAddress, sizeof kWebAddress - 1);
+    TextOutW(p.buffer, width - p.maxCharWidth, height - p.lineHeight, kWebAddress,
+             static_cast<int>(std::size(kWebAddress) - 1));
     SetTextAlign(p.buffer, oldAlign);
     SetBkMode(p.buffer, oldMode);
 }

@@ -67,18 +67,9 @@ LRESULT CALLBACK FilterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-bool IsLeadByte(uint8_t b) { return IsDBCSLeadByteEx(932, b); }
-
 bool IsPrintableSingle(uint8_t b)
 {
     return (b >= 0x20 && b < 0x7F) || (b >= 0xA1 && b <= 0xDF) || b == '\t' || b == '\r' || b == '\n';
-}
-
-bool IsLegalPair(uint8_t lead, uint8_t trail)
-{
-    char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-    wchar_t wide[2];
-    return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, pair, 2, wide, 2) == 1;
 }
 
 int DigitValue(char c, int base)
@@ -144,14 +135,14 @@ void SanitizeBytes(uint8_t* bytes, size_t count, char replacement)
 {
     auto replace = static_cast<uint8_t>(replacement);
     for (size_t i = 0; i < count;) {
-        if (IsLeadByte(bytes[i])) {
+        if (IsSjisLeadByte(bytes[i])) {
             // A lead byte in the last place has no partner to check: it is
             // replaced on its own, and nothing past the count is touched.
             if (i + 1 == count) {
                 bytes[i] = replace;
                 break;
             }
-            if (!IsLegalPair(bytes[i], bytes[i + 1])) bytes[i] = bytes[i + 1] = replace;
+            if (!IsSjisPair(bytes[i], bytes[i + 1])) bytes[i] = bytes[i + 1] = replace;
             i += 2;
             continue;
         }

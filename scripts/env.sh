@@ -3,8 +3,12 @@ VORLIN_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export VORLIN_BUILD=${VORLIN_BUILD:-$VORLIN_REPO/build}
 export WINEPREFIX=${WINEPREFIX_VORLIN:-$VORLIN_BUILD/wineprefix}
 export WINEARCH=win64
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
+# The English prefix (code page 1252) for the test that proves the texts do
+# not depend on the system's code page; a test runs in it by naming it in
+# WINEPREFIX_VORLIN and its locale in VORLIN_LANG.
+export VORLIN_PREFIX_EN=$VORLIN_BUILD/wineprefix-en
+export LANG=${VORLIN_LANG:-ja_JP.UTF-8}
+export LC_ALL=$LANG
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts in a fresh prefix.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}

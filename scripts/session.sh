@@ -1,6 +1,6 @@
 # Starts what a Wine session of the project needs and ends it on exit:
-# an X display (Xvfb unless one is given), virtual port pairs, and one
-# persistent wineserver for the whole run. Sourced by scripts/test and
+# an X display (Xvfb unless one is given), virtual port pairs, and a
+# persistent wineserver per prefix for the whole run. Sourced by scripts/test and
 # scripts/run after env.sh.
 
 VORLIN_SESSION_PIDS=()
@@ -8,6 +8,7 @@ VORLIN_SESSION_PIDS=()
 vorlin_session_end() {
   "$VORLIN_REPO/scripts/vports" stop >/dev/null 2>&1 || true
   wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX=$VORLIN_PREFIX_EN wineserver -k >/dev/null 2>&1 || true
   for p in "${VORLIN_SESSION_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
 }
 
@@ -41,4 +42,15 @@ vorlin_session_start() {
   # Start Wine's helper processes now, with their output in a file, so no
   # test's output pipe is held open by them.
   wine cmd /c exit >"$VORLIN_BUILD/wine-session.log" 2>&1 </dev/null || true
+  # The English prefix (code page 1252) has its own wineserver and helpers,
+  # started the same way and ended with the session.
+  if [ -d "$VORLIN_PREFIX_EN" ]; then
+    (
+      export WINEPREFIX=$VORLIN_PREFIX_EN LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+      wineserver -k >/dev/null 2>&1 || true
+      wineserver -w >/dev/null 2>&1 || true
+      wineserver -p >"$VORLIN_BUILD/wineserver-en.log" 2>&1
+      wine cmd /c exit >"$VORLIN_BUILD/wine-session-en.log" 2>&1 </dev/null || true
+    )
+  fi
 }

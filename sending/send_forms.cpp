@@ -204,16 +204,16 @@ void LocateDataDirectory()
 {
     char name[MAX_PATH];
     LoadDataDirectory(name, sizeof name);
-    if (!name[0]) lstrcpynA(name, "data", sizeof name);
-    if (SearchPathA(nullptr, name, nullptr, sizeof g_dataDirectory, g_dataDirectory, nullptr) >= sizeof g_dataDirectory)
-        g_dataDirectory[0] = 0;
+    if (!name[0]) CopySjis(name, sizeof name, "data");
+    std::string found = SearchPathSjis(name);
+    CopySjis(g_dataDirectory, sizeof g_dataDirectory, found.size() < sizeof g_dataDirectory ? found : "");
 }
 
 const char* GetDataDirectory() { return g_dataDirectory; }
 
 void SetDataDirectory(const char* folder)
 {
-    lstrcpynA(g_dataDirectory, folder ? folder : "", sizeof g_dataDirectory);
+    CopySjis(g_dataDirectory, sizeof g_dataDirectory, folder ? folder : "");
 }
 
 // ---- plain text functions ---------------------------------------------
@@ -262,7 +262,7 @@ std::vector<std::string> SplitTextLines(std::string_view text)
 bool ReadTextLines(const char* path, std::vector<std::string>& lines)
 {
     lines.clear();
-    FILE* file = fopen(path, "r");
+    FILE* file = _wfopen(SjisToWide(path).c_str(), L"r");
     if (!file) return false;
     std::vector<char> buffer(kLineBufferSize);
     while (fgets(buffer.data(), static_cast<int>(buffer.size()), file)) lines.emplace_back(buffer.data());
@@ -565,17 +565,18 @@ std::vector<std::string> FindDataFiles(const char* extension, size_t limit)
     char pattern[MAX_PATH], wildcard[32], path[MAX_PATH];
     snprintf(wildcard, sizeof wildcard, "*.%s", extension);
     if (!g_dataDirectory[0] || !JoinPath(g_dataDirectory, wildcard, pattern, sizeof pattern)) return names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(SjisToWide(pattern).c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return names;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         // A name that cannot be opened from the data folder is of no use.
-        if (strlen(found.cFileName) > static_cast<size_t>(kMaxFileName) ||
-            !JoinPath(g_dataDirectory, found.cFileName, path, sizeof path))
+        std::string name = PathToSjis(found.cFileName);
+        if (name.empty() || name.size() > static_cast<size_t>(kMaxFileName) ||
+            !JoinPath(g_dataDirectory, name.c_str(), path, sizeof path))
             continue;
-        names.emplace_back(found.cFileName);
-    } while (names.size() < limit && FindNextFileA(find, &found));
+        names.push_back(name);
+    } while (names.size() < limit && FindNextFileW(find, &found));
     FindClose(find);
     return names;
 }
@@ -584,14 +585,15 @@ int ListButtonFiles()
 {
     char previous[kMaxFileName + 1] = "";
     if (g_buttonFiles.current >= 0 && g_buttonFiles.current < g_buttonFiles.count)
-        lstrcpynA(previous, g_buttonFiles.names[g_buttonFiles.current], sizeof previous);
+        CopySjis(previous, sizeof previous, g_buttonFiles.names[g_buttonFiles.current]);
 
     std::vector<std::string> names = FindDataFiles("txt", kMaxButtonFiles);
     g_buttonFiles.count = 0;
     g_buttonFiles.current = -1;
     for (const std::string& name : names) {
-        lstrcpynA(g_buttonFiles.names[g_buttonFiles.count], name.c_str(), kMaxFileName + 1);
-        if (previous[0] && lstrcmpiA(previous, name.c_str()) == 0) g_buttonFiles.current = g_buttonFiles.count;
+        CopySjis(g_buttonFiles.names[g_buttonFiles.count], kMaxFileName + 1, name);
+        if (previous[0] && lstrcmpiW(SjisToWide(previous).c_str(), SjisToWide(name).c_str()) == 0)
+            g_buttonFiles.current = g_buttonFiles.count;
         ++g_buttonFiles.count;
     }
     if (g_buttonFiles.current < 0 && g_buttonFiles.count > 0) g_buttonFiles.current = 0;
@@ -628,29 +630,31 @@ bool ReadButtonEntry(int fileIndex, int entryIndex, ButtonEntry& entry)
 
 int ListFormFiles(HWND fileBox)
 {
-    SendMessageA(fileBox, CB_RESETCONTENT, 0, 0);
+    SendMessageW(fileBox, CB_RESETCONTENT, 0, 0);
     std::vector<std::string> names = FindDataFiles("dat", static_cast<size_t>(-1));
     for (const std::string& name : names)
-        SendMessageA(fileBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    if (!names.empty()) SendMessageA(fileBox, CB_SETCURSEL, 0, 0);
+        SendMessageW(fileBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(SjisToWide(name).c_str()));
+    if (!names.empty()) SendMessageW(fileBox, CB_SETCURSEL, 0, 0);
     return static_cast<int>(names.size());
 }
 
 int ListFormSections(HWND fileBox, HWND sectionBox)
 {
-    SendMessageA(sectionBox, CB_RESETCONTENT, 0, 0);
-    LRESULT selected = SendMessageA(fileBox, CB_GETCURSEL, 0, 0);
+    SendMessageW(sectionBox, CB_RESETCONTENT, 0, 0);
+    LRESULT selected = SendMessageW(fileBox, CB_GETCURSEL, 0, 0);
     if (selected == CB_ERR) return 0;
-    LRESULT length = SendMessageA(fileBox, CB_GETLBTEXTLEN, selected, 0);
+    LRESULT length = SendMessageW(fileBox, CB_GETLBTEXTLEN, selected, 0);
     if (length == CB_ERR || length > kMaxFileName) return 0;
+    wchar_t wideName[kMaxFileName + 1] = L"";
+    SendMessageW(fileBox, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(wideName));
     char name[kMaxFileName + 1] = "", path[MAX_PATH];
-    SendMessageA(fileBox, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(name));
+    CopySjis(name, sizeof name, WideToSjis(wideName));
     std::vector<std::string> lines;
     if (!JoinPath(g_dataDirectory, name, path, sizeof path) || !ReadTextLines(path, lines)) return 0;
     std::vector<std::string> sections = ListSectionNames(lines);
     for (const std::string& section : sections)
-        SendMessageA(sectionBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(section.c_str()));
-    if (!sections.empty()) SendMessageA(sectionBox, CB_SETCURSEL, 0, 0);
+        SendMessageW(sectionBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(SjisToWide(section).c_str()));
+    if (!sections.empty()) SendMessageW(sectionBox, CB_SETCURSEL, 0, 0);
     return static_cast<int>(sections.size());
 }
 
@@ -675,8 +679,9 @@ bool BuildMultiEditFormBytes(const MultiEditForm& form, uint8_t* buffer, size_t 
     for (uint32_t i = 0; i < form.fieldCount; ++i) {
         HWND input = form.fields[i].inputWindow;
         if (!input || !IsWindow(input)) return false;
-        int n = GetWindowTextA(input, text.data(), static_cast<int>(text.size()));
-        texts.emplace_back(text.data(), n > 0 ? static_cast<size_t>(n) : 0);
+        // As many bytes as the field holds, cut at a whole character.
+        CopySjis(text.data(), text.size(), GetWindowTextSjis(input));
+        texts.emplace_back(text.data());
     }
     return BuildFormBytesFromTexts(form, texts, buffer, size);
 }

@@ -10,6 +10,7 @@
 #include "serial/port_names.h"
 #include "settings/help.h"
 #include "base/catalogue.h"
+#include "base/text.h"
 
 // Both dialogs are modal on the main thread. The connect dialog keeps its
 // working copy in a context on its own stack frame (DWLP_USER); the
@@ -55,27 +56,10 @@ const ValueList* ValueLists(size_t& count)
     return lists;
 }
 
-std::wstring Wide(const char* text)
-{
-    int n = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
-    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(932, 0, text, -1, out.data(), n);
-    return out;
-}
-
-std::string Narrow(const wchar_t* text)
-{
-    int n = WideCharToMultiByte(932, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(932, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-void SetText(HWND hwnd, const char* text) { SetWindowTextW(hwnd, Wide(text).c_str()); }
 
 void AddItem(HWND combo, const char* text, LPARAM data)
 {
-    LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(SjisToWide(text).c_str()));
     if (index >= 0) SendMessageW(combo, CB_SETITEMDATA, index, data);
 }
 
@@ -87,19 +71,19 @@ std::string SelectedText(HWND combo)
     if (length == CB_ERR || length >= 260) return {};
     wchar_t text[260] = L"";
     SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
-    return Narrow(text);
+    return WideToSjis(text);
 }
 
 void SelectText(HWND combo, const char* text)
 {
     LRESULT index = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                 reinterpret_cast<LPARAM>(Wide(text).c_str()));
+                                 reinterpret_cast<LPARAM>(SjisToWide(text).c_str()));
     SendMessageW(combo, CB_SETCURSEL, index == CB_ERR ? static_cast<WPARAM>(-1) : index, 0);
 }
 
 void CopyPortName(DeviceSettings& record, const std::string& name)
 {
-    lstrcpynA(record.portName, name.c_str(), sizeof record.portName);
+    CopySjis(record.portName, sizeof record.portName, name);
 }
 
 void OnHelp(HWND dialog, const HELPINFO* help, DWORD dialogContext)
@@ -199,8 +183,8 @@ BOOL OnInitConnect(HWND dialog, ConnectContext* context)
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(context));
     DeviceSettings& work = context->work;
     bool open = (work.flags & DEVICE_OPEN) != 0;
-    SetText(dialog, open ? "デバイスの設定変更" : "デバイスの設定＆接続");
-    SetText(GetDlgItem(dialog, IDC_CONNECT_OK), open ? "適用(&A)" : "接続(&C)");
+    SetWindowTextSjis(dialog, open ? "デバイスの設定変更" : "デバイスの設定＆接続");
+    SetWindowTextSjis(GetDlgItem(dialog, IDC_CONNECT_OK), open ? "適用(&A)" : "接続(&C)");
     CheckDlgButton(dialog, IDC_CONNECT_SAVE, BST_CHECKED);
 
     bool answered = true;
@@ -334,14 +318,12 @@ void SetNumber(HWND dialog, int id, const char* format, unsigned long value)
 {
     char text[16];
     snprintf(text, sizeof text, format, value);
-    SetDlgItemTextA(dialog, id, text);
+    SetDlgItemTextSjis(dialog, id, text);
 }
 
 unsigned long ReadNumber(HWND dialog, int id, int base)
 {
-    char text[32] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return strtoul(text, nullptr, base);
+    return strtoul(GetDlgItemTextSjis(dialog, id).c_str(), nullptr, base);
 }
 
 void EnableErrorChar(HWND dialog)

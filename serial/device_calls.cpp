@@ -10,9 +10,10 @@ CancelIoFn g_cancelIo;
 DeviceCalls MakeWin32Calls()
 {
     DeviceCalls c{};
+    // Port names are Shift_JIS like every text.
     c.createFile = [](void*, LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
                       DWORD flags, HANDLE model) {
-        return CreateFileW(SjisToWide(name ? name : "").c_str(), access, share, security, creation, flags, model);
+        return CreateFileSjis(name, access, share, security, creation, flags, model);
     };
     c.closeHandle = [](void*, HANDLE h) { return CloseHandle(h); };
     c.setCommState = [](void*, HANDLE h, LPDCB dcb) { return SetCommState(h, dcb); };

@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
+#include "base/text.h"
 #include "logview/text_utils.h"
 #include "resources/resource.h"
 #include "settings/settings_store.h"
@@ -39,7 +41,7 @@ struct PanelState {
     uint32_t lamp[kLines];
 };
 
-PanelState* State(HWND panel) { return reinterpret_cast<PanelState*>(GetWindowLongPtrA(panel, DWLP_USER)); }
+PanelState* State(HWND panel) { return reinterpret_cast<PanelState*>(GetWindowLongPtrW(panel, DWLP_USER)); }
 
 int LineOfControl(int id)
 {
@@ -66,7 +68,7 @@ void SetLamp(HWND panel, int line, uint32_t state, bool enabled)
 
 BOOL Result(HWND panel, LRESULT result)
 {
-    SetWindowLongPtrA(panel, DWLP_MSGRESULT, result);
+    SetWindowLongPtrW(panel, DWLP_MSGRESULT, result);
     return TRUE;
 }
 
@@ -171,13 +173,15 @@ void OnDrawItem(HWND panel, const DRAWITEMSTRUCT* item)
         DeleteObject(brush);
         if (item->itemState & ODS_SELECTED) shift = 1;
     }
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(item->hwndItem, WM_GETFONT, 0, 0)));
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item->hwndItem, WM_GETFONT, 0, 0)));
+    // Lamp labels are ASCII; the program's text still goes out as UTF-16.
+    wchar_t text[16];
+    int length = static_cast<int>(SjisToWide(label, strlen(label), text, std::size(text)));
     SIZE size;
-    int length = static_cast<int>(strlen(label));
-    GetTextExtentPoint32A(dc, label, length, &size);
+    GetTextExtentPoint32W(dc, text, length, &size);
     int oldMode = SetBkMode(dc, TRANSPARENT);
     COLORREF oldColour = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    TextOutA(dc, (r.left + r.right - size.cx) / 2 + shift, (r.top + r.bottom - size.cy) / 2 + shift, label, length);
+    TextOutW(dc, (r.left + r.right - size.cx) / 2 + shift, (r.top + r.bottom - size.cy) / 2 + shift, text, length);
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
     SelectObject(dc, oldFont);
@@ -188,14 +192,14 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_INITDIALOG: {
         auto* state = new PanelState{};
-        SetWindowLongPtrA(panel, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+        SetWindowLongPtrW(panel, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
         if (!IsXonXoffPanelEnabled())
             for (int id : {IDC_PANEL_XONXOFF_GROUP, IDC_PANEL_XON, IDC_PANEL_XOFF}) ShowWindow(GetDlgItem(panel, id), SW_HIDE);
         return FALSE;
     }
     case WM_NCDESTROY:
         delete State(panel);
-        SetWindowLongPtrA(panel, DWLP_USER, 0);
+        SetWindowLongPtrW(panel, DWLP_USER, 0);
         return FALSE;
     case WM_PANEL_PLACE: OnPlace(panel, lParam); return Result(panel, 0);
     case WM_PANEL_SETUP: OnSetup(panel, reinterpret_cast<const DCB*>(lParam)); return Result(panel, 0);
@@ -226,10 +230,10 @@ COLORREF LampColour(uint32_t state)
 
 HWND CreateModemPanel(HWND parent)
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND panel = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MODEM_PANEL), parent, PanelProc, 0);
     if (!panel) return nullptr;
-    SetWindowLongPtrA(panel, GWLP_ID, IDC_MODEM_PANEL);
+    SetWindowLongPtrW(panel, GWLP_ID, IDC_MODEM_PANEL);
     EnableWindow(panel, FALSE);
     return panel;
 }

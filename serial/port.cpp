@@ -122,7 +122,7 @@ DWORD RunLineFunction(HANDLE port, DWORD code)
 BOOL RunIoControl(HANDLE port, EscapeRequest* request)
 {
     OVERLAPPED overlapped{};
-    overlapped.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    overlapped.hEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     if (!overlapped.hEvent) {
         request->error = GetLastError();
         return FALSE;

@@ -5,6 +5,7 @@
 
 #include "settings/settings_store.h"
 #include "base/catalogue.h"
+#include "base/text.h"
 
 // The rows keep the order of the lists, which is ascending rate order, not
 // the order of the capability bits (BAUD_57600 is 0x40000, BAUD_115200
@@ -44,7 +45,7 @@ namespace {
 
 constexpr char kDevicePrefix[] = "\\\\.\\";
 constexpr size_t kDevicePrefixLength = sizeof kDevicePrefix - 1;
-constexpr char kPortListKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+constexpr wchar_t kPortListKey[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 constexpr DWORD kRegistryText = 260;
 
 // Appends text, always leaving room for the final NUL.
@@ -70,27 +71,29 @@ void AddPortsFromKey(HKEY key, std::vector<std::string>& list)
     for (DWORD index = 0;; ++index) {
         // Both sizes are in and out: they must be reset for every value, or
         // a short entry makes every later one look too long.
-        char name[kRegistryText];
-        char data[kRegistryText + 1];
+        wchar_t name[kRegistryText];
+        wchar_t data[kRegistryText + 1];
         DWORD nameSize = kRegistryText;
-        DWORD dataSize = kRegistryText;
+        DWORD dataSize = kRegistryText * sizeof(wchar_t);
         DWORD type = 0;
-        LONG rc = RegEnumValueA(key, index, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data),
+        LONG rc = RegEnumValueW(key, index, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data),
                                 &dataSize);
         // An entry too long for the buffers is skipped, not taken as the end.
         if (rc == ERROR_MORE_DATA) continue;
         if (rc != ERROR_SUCCESS) break;
         if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
         // The stored text need not end in a NUL.
-        data[std::min<DWORD>(dataSize, kRegistryText)] = '\0';
-        if (data[0]) list.emplace_back(data);
+        data[std::min<DWORD>(dataSize / sizeof(wchar_t), kRegistryText)] = L'\0';
+        // A device whose name has no Shift_JIS form could not be opened.
+        std::string port = PathToSjis(data);
+        if (!port.empty()) list.push_back(port);
     }
 }
 
 size_t EnumeratePorts(std::vector<std::string>& list)
 {
     HKEY key;
-    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPortListKey, 0, KEY_READ, &key);
+    LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPortListKey, 0, KEY_READ, &key);
     if (rc != ERROR_SUCCESS) {
         ShowSystemError(nullptr, kAppTitle, static_cast<DWORD>(rc));
         return 0;
@@ -99,7 +102,7 @@ size_t EnumeratePorts(std::vector<std::string>& list)
     RegCloseKey(key);
     // As the sorted list box of the dialog orders them: COM10 before COM2.
     std::sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
-        return lstrcmpA(a.c_str(), b.c_str()) < 0;
+        return lstrcmpW(SjisToWide(a).c_str(), SjisToWide(b).c_str()) < 0;
     });
     return list.size();
 }

@@ -1,10 +1,14 @@
 #include "settings/settings_store.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "base/text.h"
+#include "settings/ini_file.h"
 #include "settings/value_forms.h"
 
 // Only the main thread loads and saves settings, except the log thread's
@@ -39,8 +43,7 @@ void ReadText(const char* section, const char* key, const char* fallback, char* 
         CopyText(out, size, fallback);
         return;
     }
-    GetPrivateProfileStringA(section, key, fallback, out, static_cast<DWORD>(size), path);
-    out[size - 1] = 0;
+    ReadIniText(path, section, key, fallback, out, size);
 }
 
 // Writes go to the file found; while none is found, they create one in the
@@ -56,15 +59,14 @@ void WriteText(const char* section, const char* key, const char* value)
         CopyText(g_iniPath, sizeof g_iniPath, created);
         path = g_iniPath;
     }
-    WritePrivateProfileStringA(section, key, value, path);
+    WriteIniText(path, section, key, value);
 }
 
 // Full path by the platform's search order, or the text unchanged.
 void ResolveFolder(const char* text, char* out, size_t size)
 {
-    char full[MAX_PATH];
-    DWORD n = *text ? SearchPathA(nullptr, text, nullptr, sizeof full, full, nullptr) : 0;
-    CopyText(out, size, n && n < sizeof full ? full : text);
+    std::string full = SearchPathSjis(text);
+    CopyText(out, size, !full.empty() && full.size() < MAX_PATH ? full.c_str() : text);
 }
 
 uint8_t ReadFlag(const char* section, const char* key, int fallback)
@@ -209,12 +211,10 @@ void SetProgramFolderForTesting(const char* folder)
 const char* GetProgramFolder()
 {
     if (!g_programFolderSet) {
-        char path[MAX_PATH] = {};
-        DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-        if (n == 0 || n >= sizeof path) return "";
-        char* slash = strrchr(path, '\\');
-        if (slash) *slash = 0;
-        CopyText(g_programFolder, sizeof g_programFolder, path);
+        std::string path = ModuleFileNameSjis();
+        if (path.empty() || path.size() >= MAX_PATH) return "";
+        path.resize(std::min(path.size(), path.find_last_of('\\')));
+        CopyText(g_programFolder, sizeof g_programFolder, path.c_str());
         g_programFolderSet = true;
     }
     return g_programFolder;
@@ -225,9 +225,8 @@ const char* GetProgramFolder()
 const char* LocateIniFile()
 {
     if (!*g_iniPath && !g_searchStopped) {
-        char path[MAX_PATH];
-        DWORD n = SearchPathA(nullptr, kIniName, nullptr, sizeof path, path, nullptr);
-        if (n && n < sizeof path) CopyText(g_iniPath, sizeof g_iniPath, path);
+        std::string path = SearchPathSjis(kIniName);
+        if (path.size() < sizeof g_iniPath) CopyText(g_iniPath, sizeof g_iniPath, path.c_str());
     }
     return g_iniPath;
 }

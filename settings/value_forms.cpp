@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "base/text.h"
 
 const char* const kLogTypeNames[3] = {"APPEND", "CYCLIC", "AUTO"};
 const char* const kKanjiNames[4] = {"SJIS", "EUC", "JIS", "UTF-8"};
@@ -46,16 +49,23 @@ void MapUpperHalfWidth(const char* text, char* out, size_t size)
     if (!size) return;
     out[0] = 0;
     if (!text || !*text) return;
-    // Half-width mapping never lengthens a text, so a buffer of the text's
-    // length suffices; a text too long for `out` is cut first.
+    // Half-width mapping never lengthens a Shift_JIS text (a voiced
+    // katakana becomes two one-byte characters), so a buffer of the text's
+    // length suffices; a text too long for `out` is cut first. The mapping
+    // is the Japanese one, whatever the user's locale.
     size_t length = strnlen(text, size - 1);
-    int n = LCMapStringA(GetUserDefaultLCID(), LCMAP_UPPERCASE | LCMAP_HALFWIDTH, text,
-                         static_cast<int>(length), out, static_cast<int>(size - 1));
-    if (n <= 0) {
+    std::wstring wide = SjisToWide(std::string_view(text, length));
+    std::wstring mapped(wide.size() * 2, L'\0');
+    int n = wide.empty() ? 0
+                         : LCMapStringW(MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT),
+                                        LCMAP_UPPERCASE | LCMAP_HALFWIDTH, wide.data(), static_cast<int>(wide.size()),
+                                        mapped.data(), static_cast<int>(mapped.size()));
+    size_t written = n > 0 ? WideToSjis(mapped.data(), static_cast<size_t>(n), out, size - 1) : 0;
+    if (!written) {
         memcpy(out, text, length);
-        n = static_cast<int>(length);
+        written = length;
     }
-    out[n] = 0;
+    out[written] = 0;
 }
 
 std::optional<int64_t> ParseInteger64(const char* text)
@@ -199,7 +209,7 @@ bool SamePathPrefix(const char* a, const char* b, size_t length)
         auto x = static_cast<unsigned char>(a[i]);
         auto y = static_cast<unsigned char>(b[i]);
         if (x != y && !(x < 0x80 && y < 0x80 && AsciiUpper(x) == AsciiUpper(y))) return false;
-        if (IsDBCSLeadByteEx(932, x) && i + 1 < length) {
+        if (IsSjisLeadByte(x) && i + 1 < length) {
             ++i;
             if (a[i] != b[i]) return false;
         }

@@ -18,7 +18,7 @@ LRESULT IdleMove(HWND, WPARAM, LPARAM) { return 0; }
 LRESULT IdleButtonUp(HWND, WPARAM, LPARAM) { return 0; }
 LRESULT IdleCaptureChanged(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
-    return DefWindowProcA(hwnd, WM_CAPTURECHANGED, wParam, lParam);
+    return DefWindowProcW(hwnd, WM_CAPTURECHANGED, wParam, lParam);
 }
 
 struct SizingState {
@@ -136,10 +136,10 @@ void LayoutChildren(HWND hwnd)
     HWND panel = GetDlgItem(hwnd, IDC_MODEM_PANEL);
     HWND view = GetDlgItem(hwnd, IDC_LOG_VIEW);
 
-    if (status) SendMessageA(status, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
-    if (toolbar) SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
+    if (status) SendMessageW(status, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    if (toolbar) SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
     int toolbarHeight = toolbar ? WindowHeight(toolbar) + 2 : 0;
-    if (panel) SendMessageA(panel, WM_PANEL_PLACE, 0, toolbarHeight);
+    if (panel) SendMessageW(panel, WM_PANEL_PLACE, 0, toolbarHeight);
     if (view) {
         RECT r = client;
         r.top += WindowHeight(panel) + toolbarHeight;

@@ -87,7 +87,7 @@ DWORD Session::OpenLog()
             ShowMessage(window_, kAppTitle, MSG_LOG_FILE_FAILED, MB_OK | MB_ICONEXCLAMATION, path.c_str());
             return ERROR_FILENAME_EXCED_RANGE;
         }
-        lstrcpynA(app_->logFilePath, path.c_str(), sizeof app_->logFilePath);
+        CopySjis(app_->logFilePath, sizeof app_->logFilePath, path);
     }
     return OpenLogFile(window_, app_->logFilePath) ? 0 : ERROR_OPEN_FAILED;
 }

@@ -214,12 +214,13 @@ std::vector<uint8_t> EncodePng(int width, int height, const std::vector<uint8_t>
 
 } // namespace
 
-bool SaveWindowPng(HWND hwnd, const std::string& path)
+WindowPicture CaptureWindow(HWND hwnd)
 {
+    WindowPicture picture;
     RECT r;
-    if (!GetWindowRect(hwnd, &r)) return false;
+    if (!GetWindowRect(hwnd, &r)) return picture;
     int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return false;
+    if (w <= 0 || h <= 0) return picture;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
@@ -241,11 +242,13 @@ bool SaveWindowPng(HWND hwnd, const std::string& path)
     ReleaseDC(hwnd, window);
     GdiFlush();
     int stride = (w * 3 + 3) & ~3;
-    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    picture.width = w;
+    picture.height = h;
+    picture.rgb.resize(static_cast<size_t>(w) * h * 3);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = static_cast<uint8_t*>(bits) + y * stride + x * 3;
-            uint8_t* q = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+            uint8_t* q = &picture.rgb[(static_cast<size_t>(y) * w + x) * 3];
             q[0] = p[2];
             q[1] = p[1];
             q[2] = p[0];
@@ -254,12 +257,20 @@ bool SaveWindowPng(HWND hwnd, const std::string& path)
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    std::vector<uint8_t> png = EncodePng(w, h, rgb);
+    return picture;
+}
+
+bool SavePicturePng(const WindowPicture& picture, const std::string& path)
+{
+    if (picture.rgb.empty()) return false;
+    std::vector<uint8_t> png = EncodePng(picture.width, picture.height, picture.rgb);
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) return false;
     bool ok = fwrite(png.data(), 1, png.size(), f) == png.size();
     return fclose(f) == 0 && ok;
 }
+
+bool SaveWindowPng(HWND hwnd, const std::string& path) { return SavePicturePng(CaptureWindow(hwnd), path); }
 
 #include "logview/log_view.h"
 #include "shell/app.h"

@@ -5,9 +5,11 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 bool WriteTextFile(const std::string& path, const std::string& text);
 // Creates a file whose full path may exceed MAX_PATH.
@@ -48,6 +50,15 @@ void TypeText(HWND control, const char* text);
 
 // Path beside the test executable's build folder: <build>/<name>.
 std::string BuildFolderFile(const char* name);
+// What a window of this process shows (with its frame): RGB bytes, rows
+// from the top.
+struct WindowPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+};
+WindowPicture CaptureWindow(HWND hwnd);
+bool SavePicturePng(const WindowPicture& picture, const std::string& path);
 // Saves what the window shows (with its frame) as a 24-bit PNG.
 bool SaveWindowPng(HWND hwnd, const std::string& path);
 
