@@ -1,5 +1,5 @@
 // The connect and extended settings dialogs run modal on the test thread, as the
-// connect command runs them, while a second thread plays the user. Ports: COM9, COM10.
+// connect command runs them, while a second thread plays the user.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,11 +15,14 @@
 #include "serial/port_names.h"
 #include "shell/message_catalogue.h"
 #include "shell/shell.h"
+#include "tests/support/main_window_host.h"
 #include "tests/support/serial_bench.h"
+#include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
 
+using Values = std::vector<DWORD>;
 constexpr DWORD kWait = 10000;
 const wchar_t kConnectTitle[] = L"デバイスの設定＆接続";
 const std::wstring kBoxTitle = [] {
@@ -28,7 +31,7 @@ const std::wstring kBoxTitle = [] {
     return std::wstring(out);
 }();
 
-size_t TwoPorts(std::vector<std::string>& list) { return list = {"COM10", "COM9"}, list.size(); }
+size_t TwoPorts(std::vector<std::string>& list) { return list = {VORLIN_FAR_PORT, VORLIN_PORT}, list.size(); }
 COMMPROP FullProps()
 {
     COMMPROP p{};
@@ -65,19 +68,16 @@ class ConnectDialog : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // The reports' texts, in a message file beside the test program.
-        char exe[MAX_PATH];
-        std::string msg(exe, GetModuleFileNameA(nullptr, exe, sizeof exe));
-        WriteTextFile(msg.substr(0, msg.find_last_of('.') + 1) + "msg",
-                      "2020 開けるポートがありません。\r\n2021 ポート%sは使用中です。\r\n");
+        static TempFolder folder;  // the reports' texts
+        SetMessageFileForTesting(
+            folder.Write("test.msg", "2020 開けるポートがありません。\r\n2021 ポート%sは使用中です。\r\n").c_str());
         LoadMessageCatalogue();
     }
     void SetUp() override
     {
-        ASSERT_NE(main_ = CreateTestMainWindow(true), nullptr);
+        ASSERT_NE(main_.Window(), nullptr);
         g_fakeProps = FullProps();
     }
-    void TearDown() override { DestroyTestMainWindow(main_); }
     HWND WaitDialog(const wchar_t* title, HWND except = nullptr)
     {
         return WaitForThreadDialog(thread_, title, kWait, except);
@@ -89,7 +89,7 @@ protected:
         if (!box) return L"";
         std::wstring text = MessageBoxText(box);
         ClickDialogButton(box, IDOK);
-        WaitWithoutPumping([&] { return !IsWindow(box); }, kWait);
+        WaitUntil([&] { return !IsWindow(box); }, kWait);
         return text;
     }
     // Opens the extended dialog from `d`, lets `edit` work in it, then closes it with `button`.
@@ -100,10 +100,10 @@ protected:
         ASSERT_NE(x, nullptr);
         edit(x);
         ClickDialogButton(x, button);
-        WaitWithoutPumping([&] { return !IsWindow(x); }, kWait);
+        WaitUntil([&] { return !IsWindow(x); }, kWait);
     }
     // Runs the dialog; the user thread runs `before`, then `user` with the dialog once
-    // it shows, then closes whatever was left open.
+    // it shows, then closes whatever a failed check left open.
     INT_PTR Run(PortAccess ports, const std::function<void(HWND)>& user, const wchar_t* title = kConnectTitle,
                 const std::function<void()>& before = nullptr)
     {
@@ -112,21 +112,18 @@ protected:
             if (before) before();
             if (HWND d = WaitDialog(title)) user(d);
             else ADD_FAILURE() << "the dialog did not show";
-            for (int i = 0; i < 5; ++i) {
-                Sleep(i ? 200 : 300);
-                HWND left = FindThreadDialog(thread_, nullptr);
-                if (!left) break;
+            for (HWND left = nullptr; !WaitUntil([&] { return !(left = FindThreadDialog(thread_, nullptr)); }, 2000);) {
                 PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
                 PostMessageW(left, WM_CLOSE, 0, 0);
             }
         });
-        INT_PTR result = RunConnectDialog(main_, record_);
+        INT_PTR result = RunConnectDialog(main_.Window(), record_);
         thread.join();
         SetPortAccess(nullptr);
         return result;
     }
 
-    HWND main_ = nullptr;
+    testing_support::MainWindowHost main_{true};  // reports in message boxes
     DWORD thread_ = GetCurrentThreadId();
     DeviceSettings record_ = TestPortSettings("");
 };
@@ -134,20 +131,20 @@ protected:
 TEST_F(ConnectDialog, FirstFreePortIsChosenAndChoosingAHeldOneShows2021AndGoesBack)
 {
     FarEnd held;
-    ASSERT_TRUE(held.Open("COM10")) << GetLastError();
+    ASSERT_TRUE(held.Open(VORLIN_FAR_PORT)) << GetLastError();
     EXPECT_EQ(Run({TwoPorts, QueryPortProperties},
                   [&](HWND d) {
-                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"COM9");
+                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"" VORLIN_PORT);
                       EXPECT_EQ(WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)), L"接続(&C)");
                       EXPECT_TRUE(Enabled(d, IDC_CONNECT_OK));
-                      SaveWindowPng(d, BuildFolderFile("connect_dialog.png"));
-                      ChooseComboItem(d, IDC_CONNECT_PORT, FindItem(d, IDC_CONNECT_PORT, L"COM10"));
-                      EXPECT_EQ(AnswerBox(d), L"ポートCOM10は使用中です。");
-                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"COM9");
+                      SaveScreenshot(d, "connect_dialog");
+                      ChooseComboItem(d, IDC_CONNECT_PORT, FindItem(d, IDC_CONNECT_PORT, L"" VORLIN_FAR_PORT));
+                      EXPECT_EQ(AnswerBox(d), L"ポート" VORLIN_FAR_PORT L"は使用中です。");
+                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"" VORLIN_PORT);
                       ClickDialogButton(d, IDC_CONNECT_OK);
                   }),
               1);
-    EXPECT_STREQ(record_.portName, "COM9");
+    EXPECT_STREQ(record_.portName, VORLIN_PORT);
     EXPECT_NE(record_.properties.dwSettableBaud, 0u) << "the port's own properties";
 }
 
@@ -172,19 +169,14 @@ TEST_F(ConnectDialog, PortWithoutSpBaudShowsADisabledBaudListAndNoSelectionKeeps
                       ClickDialogButton(d, IDC_CONNECT_OK);
                   }),
               1);
-    const DCB& dcb = record_.dcb;
-    EXPECT_STREQ(record_.portName, "COM10");
-    EXPECT_EQ(dcb.ByteSize, 7);
-    EXPECT_EQ(dcb.Parity, 2);
-    EXPECT_TRUE(dcb.fParity);
-    EXPECT_EQ(dcb.StopBits, 2);
-    EXPECT_EQ(dcb.fRtsControl, DWORD(RTS_CONTROL_TOGGLE));
-    EXPECT_EQ(dcb.fDtrControl, DWORD(DTR_CONTROL_HANDSHAKE));
-    EXPECT_TRUE(dcb.fOutX && dcb.fInX);
+    const DCB& d = record_.dcb;
+    EXPECT_STREQ(record_.portName, VORLIN_FAR_PORT);
+    EXPECT_EQ(Values({d.ByteSize, d.Parity, d.fParity, d.StopBits, d.fRtsControl, d.fDtrControl, d.fOutX, d.fInX}),
+              Values({7, 2, 1, 2, RTS_CONTROL_TOGGLE, DTR_CONTROL_HANDSHAKE, 1, 1}));
     EXPECT_FALSE(record_.flags & DEVICE_SAVE);
-    DeviceSettings stored = TestPortSettings("COM10");  // its stored baud rate, not a list row
+    DeviceSettings stored = TestPortSettings(VORLIN_FAR_PORT);  // its stored baud rate, not a list row
     LoadPortSettings(stored);
-    EXPECT_EQ(dcb.BaudRate, stored.dcb.BaudRate);
+    EXPECT_EQ(d.BaudRate, stored.dcb.BaudRate);
 }
 
 TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
@@ -201,16 +193,14 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
                           SetDlgItemTextW(x, IDC_EXT_XOFFLIM, L"1234");
                           SetDlgItemTextW(x, IDC_EXT_READINTERVAL, L"4294967295");
                           SendDlgItemMessageW(x, IDC_EXT_CTSFLOW, BM_CLICK, 0, 0);
-                          SaveWindowPng(x, BuildFolderFile("extended_dialog.png"));
+                          SaveScreenshot(x, "extended_dialog");
                       });
                       ClickDialogButton(d, IDC_CONNECT_OK);
                   }),
               1);
-    EXPECT_EQ(BYTE(record_.dcb.ErrorChar), 0x7E);
-    EXPECT_TRUE(record_.dcb.fErrorChar);
-    EXPECT_EQ(record_.dcb.XoffLim, 1234);
-    EXPECT_EQ(record_.timeouts.ReadIntervalTimeout, MAXDWORD);
-    EXPECT_TRUE(record_.dcb.fOutxCtsFlow);
+    const DCB& d = record_.dcb;
+    EXPECT_EQ(Values({BYTE(d.ErrorChar), d.fErrorChar, d.XoffLim, record_.timeouts.ReadIntervalTimeout, d.fOutxCtsFlow}),
+              Values({0x7E, 1, 1234, MAXDWORD, 1}));
 }
 
 TEST_F(ConnectDialog, CancelKeepsNothingOfTheExtendedSettings)
@@ -248,7 +238,7 @@ TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
 TEST_F(ConnectDialog, AnOpenPortIsChangedNotChosen)
 {
     record_.flags = DEVICE_OPEN;
-    lstrcpyA(record_.portName, "COM9");
+    lstrcpyA(record_.portName, VORLIN_PORT);
     record_.properties = FullProps();
     record_.dcb.BaudRate = 19200;
     EXPECT_EQ(Run({TwoPorts, NobodyAnswers},  // must not be asked

@@ -16,7 +16,7 @@ namespace {
 // The middle of the grid cell of `byte`: cells of 19 pixels from (29, 29).
 LPARAM Cell(int byte) { return MAKELPARAM(38 + 19 * (byte % 16), 38 + 19 * (byte / 16)); }
 
-struct Seen { bool ok = true, ran = false; int ticks = 0; std::wstring statusOverCr, statusOutside; } g_seen;
+struct Seen { bool ok = true, ran = false; std::wstring statusOverCr, statusOutside; } g_seen;
 
 // A simple-mode status text: Wine answers under index 0, Windows under SB_SIMPLEID.
 std::wstring SimpleText(HWND dialog)
@@ -31,7 +31,7 @@ std::wstring SimpleText(HWND dialog)
 void CALLBACK Drive(HWND, UINT, UINT_PTR id, DWORD)
 {
     HWND dialog = FindWindowW(L"#32770", L"制御コードの定義");
-    if (g_seen.ran || !dialog || !IsWindowVisible(dialog) || ++g_seen.ticks < 4) return;  // on the screen first
+    if (g_seen.ran || !dialog || !IsWindowVisible(dialog)) return;  // on the screen first
     g_seen.ran = true;
     KillTimer(nullptr, id);
     // 0x41 on, 0x0D twice (as before), 0x0A off, the header bands and the right of the grid nothing, 0xFF on.
@@ -42,7 +42,7 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR id, DWORD)
     g_seen.statusOverCr = SimpleText(dialog);
     SendMessageW(dialog, WM_MOUSEMOVE, 0, MAKELPARAM(400, 400));
     g_seen.statusOutside = SimpleText(dialog);
-    if (g_seen.ok) SaveWindowPng(dialog, BuildFolderFile("ctrl_code_dialog.png"));
+    if (g_seen.ok) SaveScreenshot(dialog, "ctrl_code_dialog");
     PostMessageW(dialog, WM_COMMAND, g_seen.ok ? IDOK : IDCANCEL, 0);
 }
 

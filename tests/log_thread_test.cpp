@@ -16,7 +16,8 @@
 #include "settings/settings_store.h"
 #include "shell/message_catalogue.h"
 #include "shell/shell.h"
-#include "tests/support/log_files.h"
+#include "tests/support/temp_files.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -74,8 +75,7 @@ protected:
     {
         settings_.logType = type, settings_.maxFileSize = limit;
         Apply();
-        std::string path = dir_.File(name);
-        if (existing) WriteWholeFile(path, std::string(existing, '.'));
+        std::string path = existing ? dir_.Write(name, std::string(existing, '.')) : dir_.File(name);
         EXPECT_TRUE(OpenLogFile(owner_, path.c_str())) << path;
         return path;
     }
@@ -185,14 +185,16 @@ TEST_F(LogThreadTest, ManyThreadsPostingLoseAndReorderNothing)
     std::string path = Open("many.log", LOGTYPE_APPEND, 65536);
     constexpr int kThreads = 8, kEach = 600;
     std::vector<std::thread> threads;
-    std::atomic<int> ready{0};
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // all threads start posting at once
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t, &ready] {
-            for (++ready; ready < kThreads;) Sleep(0);
+        threads.emplace_back([t, go] {
+            WaitForSingleObject(go, INFINITE);
             for (int i = 0; i < kEach; ++i)
                 PostLogRecord(LOGREC_SEND, t * 10000 + i, std::string(60, 'x').data(), 1 + (i * 7 + t) % 60);
         });
+    SetEvent(go);
     for (auto& th : threads) th.join();
+    CloseHandle(go);
     CloseLogFile();
     ASSERT_TRUE(WaitUntil([&] { return FileIsClosedByOthers(path); }, 20000));
     std::string text = ReadWholeFile(path);
@@ -233,7 +235,7 @@ TEST_F(LogThreadTest, AutoOpensNumberedFilesSkippingThoseThatExistAndStopsWhenNo
 {
     ASSERT_TRUE(CreateDirectoryA(dir_.File("d.x").c_str(), nullptr));  // a dot in a folder is no extension
     auto numbered = [&](int n) { return dir_.File("d.x\\Vorlin2_COM1_" + std::to_string(n) + ".log"); };
-    WriteWholeFile(numbered(3), "keep");
+    dir_.Write("d.x\\Vorlin2_COM1_3.log", "keep");
     std::string path = Open("d.x\\Vorlin2_COM1.log", LOGTYPE_AUTO, 1000);  // acts as 65536
     const size_t blockSize = HexOfA(5000).size();
     ASSERT_TRUE(4 * blockSize < 65536 && 5 * blockSize >= 65536);

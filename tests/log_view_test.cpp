@@ -423,7 +423,7 @@ TEST_F(LogViewTest, SplashColoursControlCodePicturesScreenshotAndClear)
         EXPECT_EQ(others, 0) << "row " << row;
     }
     for (int x = 0; x < width; x += 7) EXPECT_EQ(img[(15 * lineHeight + 2) * width + x], bg) << "empty row";
-    ASSERT_TRUE(SaveWindowPng(parent, BuildFolderFile("log_view_screenshot.png")));
+    ASSERT_TRUE(SaveScreenshot(parent, "log_view_screenshot"));
     // The picture of a byte (strip 502, 8 x 18 each) stands in its character cell.
     HDC pics = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(pics, LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_CTRL_CODES_L),

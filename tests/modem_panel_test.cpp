@@ -1,5 +1,5 @@
 // The modem status panel on a window that records its line requests, then on the
-// program's own main window connected to COM9 (far end COM10).
+// program's own main window connected to a virtual null-modem cable.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include "shell/app.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
+#include "tests/support/main_window_host.h"
 #include "tests/support/serial_bench.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
@@ -113,15 +114,12 @@ TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
         Setup(c.dtr, c.rts, c.outX);
         EXPECT_TRUE(IsWindowEnabled(panel_));
         EXPECT_EQ(g_requests, c.requests);
-        EXPECT_EQ(Lamp(LINE_DTR), c.dtrLamp);
-        EXPECT_EQ(Lamp(LINE_RTS), c.rtsLamp);
+        EXPECT_EQ(Requests({Lamp(LINE_DTR), Lamp(LINE_RTS), Lamp(LINE_BREAK)}), Requests({c.dtrLamp, c.rtsLamp, 34}));
         EXPECT_EQ(Enabled(IDC_PANEL_DTR), c.dtrLamp != 20);  // only lines the user switches can be clicked
         EXPECT_EQ(Enabled(IDC_PANEL_RTS), c.rtsLamp != 20);
-        EXPECT_EQ(FaceColour(IDC_PANEL_DTR), c.dtrColour);
-        EXPECT_EQ(FaceColour(IDC_PANEL_RTS), c.rtsColour);
-        EXPECT_EQ(Lamp(LINE_BREAK), 34);
-        EXPECT_EQ(FaceColour(IDC_PANEL_BREAK), face);
-        for (int line : {LINE_CTS, LINE_DSR, LINE_RLSD}) EXPECT_EQ(Lamp(line), 18) << line;
+        EXPECT_EQ(std::vector<COLORREF>({FaceColour(IDC_PANEL_DTR), FaceColour(IDC_PANEL_RTS), FaceColour(IDC_PANEL_BREAK)}),
+                  std::vector<COLORREF>({c.dtrColour, c.rtsColour, face}));
+        EXPECT_EQ(Requests({Lamp(LINE_CTS), Lamp(LINE_DSR), Lamp(LINE_RLSD)}), Requests({18, 18, 18}));
         for (int id : {IDC_PANEL_CTS, IDC_PANEL_DSR, IDC_PANEL_RLSD}) EXPECT_FALSE(Enabled(id)) << id;
         EXPECT_EQ(Enabled(IDC_PANEL_XON), c.outX);
     }
@@ -145,7 +143,7 @@ TEST_F(Panel, ModemStatusLightsTheInputLampsAndTheRealMainWindowPassesItOn)
             EXPECT_EQ(Lamp(lines[i]), c.lamps[i]);
             EXPECT_EQ(FaceColour(ids[i]), c.colours[i]);
         }
-        if (c.lamps[0] == 17) SaveWindowPng(main_, BuildFolderFile("modem_panel_status_0x30.png"));
+        if (c.lamps[0] == 17) SaveScreenshot(main_, "modem_panel_status_0x30");
     }
     EXPECT_TRUE(g_requests.empty()) << "input lamps ask nothing of the port";
     // Disabled, the panel draws plain frames and keeps its lamp words.
@@ -153,10 +151,9 @@ TEST_F(Panel, ModemStatusLightsTheInputLampsAndTheRealMainWindowPassesItOn)
     EXPECT_EQ(FaceColour(IDC_PANEL_RLSD), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(Lamp(LINE_RLSD), 17);
 
-    HWND real = CreateTestMainWindow();
-    PostMessageA(real, WM_VORLIN_MODEM_STATUS, MS_CTS_ON | MS_DSR_ON, 0);
-    EXPECT_TRUE(PumpUntil([&] { return LampOf(GetDlgItem(real, IDC_MODEM_PANEL), LINE_CTS) == 17; }, 2000));
-    DestroyTestMainWindow(real);
+    testing_support::MainWindowHost real;
+    PostMessageA(real.Window(), WM_VORLIN_MODEM_STATUS, MS_CTS_ON | MS_DSR_ON, 0);
+    EXPECT_TRUE(PumpUntil([&] { return LampOf(GetDlgItem(real.Window(), IDC_MODEM_PANEL), LINE_CTS) == 17; }));
 }
 
 TEST_F(Panel, ClicksAndSetLineRequestsGoThroughTheMainWindow)
@@ -166,8 +163,7 @@ TEST_F(Panel, ClicksAndSetLineRequestsGoThroughTheMainWindow)
     for (int id : {IDC_PANEL_RTS, IDC_PANEL_RTS, IDC_PANEL_DTR, IDC_PANEL_BREAK, IDC_PANEL_BREAK})
         SendDlgItemMessageA(panel_, id, BM_CLICK, 0, 0);
     EXPECT_EQ(g_requests, (Requests{CLRRTS, SETRTS, CLRDTR, SETBREAK, CLRBREAK}));
-    EXPECT_EQ(Lamp(LINE_RTS), 33);
-    EXPECT_EQ(Lamp(LINE_DTR), 34);
+    EXPECT_EQ(Requests({Lamp(LINE_RTS), Lamp(LINE_DTR)}), Requests({33, 34}));
 
     // 0xD446: 1 on, 2 off. The lamp shows what was asked, even when the request fails.
     g_requests.clear();
@@ -182,21 +178,18 @@ TEST_F(Panel, ClicksAndSetLineRequestsGoThroughTheMainWindow)
 
 TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
 {
-    HWND main = CreateTestMainWindow();
-    ASSERT_NE(main, nullptr);
-    HWND panel = GetDlgItem(main, IDC_MODEM_PANEL);
+    testing_support::MainWindowHost host;
+    HWND panel = GetDlgItem(host.Window(), IDC_MODEM_PANEL);
     FarEnd peer;
-    ASSERT_TRUE(peer.Open("COM10")) << GetLastError();
+    ASSERT_TRUE(peer.Open(VORLIN_FAR_PORT)) << GetLastError();
     SerialEngine& engine = GetSerialEngine();
     DeviceSettings& device = GetCurrentDevice();
-    device = TestPortSettings("COM9");  // DTR and RTS enabled
+    device = TestPortSettings(VORLIN_PORT);  // DTR and RTS enabled
     ASSERT_TRUE(OpenPort(device, &engine.port)) << GetLastError();
     ASSERT_TRUE(StartEngine(engine));
     SendMessageA(panel, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&device.dcb));
-    auto peerSees = [&](DWORD bit, bool on) {
-        return PumpUntil([&] { return ((peer.ModemStatus() & bit) != 0) == on; }, 5000);
-    };
-    auto lamp = [&](int line, LRESULT state) { return PumpUntil([&] { return LampOf(panel, line) == state; }, 5000); };
+    auto peerSees = [&](DWORD bit, bool on) { return PumpUntil([&] { return ((peer.ModemStatus() & bit) != 0) == on; }); };
+    auto lamp = [&](int line, LRESULT state) { return PumpUntil([&] { return LampOf(panel, line) == state; }); };
     EXPECT_TRUE(peerSees(MS_CTS_ON, true) && peerSees(MS_DSR_ON, true)) << "set-up raised RTS and DTR";
     SendDlgItemMessageA(panel, IDC_PANEL_RTS, BM_CLICK, 0, 0);
     EXPECT_TRUE(peerSees(MS_CTS_ON, false)) << "first click drops RTS";
@@ -210,11 +203,10 @@ TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
     EXPECT_TRUE(lamp(LINE_CTS, 18));
     peer.Line(SETRTS);
     EXPECT_TRUE(lamp(LINE_CTS, 17));
-    SaveWindowPng(main, BuildFolderFile("modem_panel_connected.png"));
+    SaveScreenshot(host.Window(), "modem_panel_connected");
 
     StopEngine(engine);
     ClosePort(&device.flags, &engine.port);
-    DestroyTestMainWindow(main);
 }
 
 } // namespace

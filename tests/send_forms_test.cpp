@@ -10,6 +10,7 @@
 #include "sending/send_forms.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
+#include "tests/support/main_window_host.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
@@ -184,8 +185,8 @@ TEST(SendForms, SectionsTokensLinesAndButtonEntries)
 
 TEST(SendForms, OnlyBuiltFormsAreSentAndAnUnallocatableOneIsError14)
 {
-    HWND main = CreateTestMainWindow();
-    ASSERT_NE(main, nullptr);
+    testing_support::MainWindowHost host;
+    HWND main = host.Window();
     g_mainProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingMainProc)));
     auto form = std::make_unique<MultiEditForm>();
@@ -218,7 +219,6 @@ TEST(SendForms, OnlyBuiltFormsAreSentAndAnUnallocatableOneIsError14)
     EXPECT_EQ(g_sendRequests, 1);
     DestroyWindow(edit);
     DestroyWindow(combo);
-    DestroyTestMainWindow(main);
 }
 
 TEST(SendForms, PathsJoinOnlyWhenTheyFitAndSeeDoubleByteBackslashes)
@@ -237,13 +237,12 @@ TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNamesAndExtraFil
 {
     GetAppSettings().flags &= ~APP_MESSAGE_BOXES;
     TempFolder folder;
-    std::string deep = folder.Path() + "\\" + std::string(150, 'd');  // a long name no longer fits in a path
+    const std::string deep = folder.File(std::string(150, 'd'));  // a long name here no longer fits in a path
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
-    WriteTextFile(deep + "\\Alpha.txt", "Reset,1B40\n");
-    WriteTextFile(deep + "\\beta.txt", "A,B,C\n");
-    WriteTextFile(deep + "\\modes.dat", "[Set mode]\n[Set mode]\nEDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4\n");
-    std::string longName = deep + "\\" + std::string(100, 'L') + ".txt";
-    ASSERT_TRUE(WriteLongPathFile(longName, "X,00\n"));
+    WriteWholeFile(deep + "\\Alpha.txt", "Reset,1B40\n");
+    WriteWholeFile(deep + "\\beta.txt", "A,B,C\n");
+    WriteWholeFile(deep + "\\modes.dat", "[Set mode]\n[Set mode]\nEDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4\n");
+    ASSERT_TRUE(WriteWholeFile(deep + "\\" + std::string(100, 'L') + ".txt", "X,00\n"));
     SetDataDirectory(deep.c_str());
 
     ASSERT_EQ(ListButtonFiles(), 2);
@@ -262,9 +261,8 @@ TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNamesAndExtraFil
     EXPECT_TRUE(LoadMultiEditForm("modes.dat", 1, *form));
     EXPECT_STREQ(form->fields[0].title, "Address");
 
-    for (int i = 0; i < 260; ++i) ASSERT_TRUE(WriteTextFile(deep + "\\b" + std::to_string(1000 + i) + ".txt", "x,00\n"));
+    for (int i = 0; i < 260; ++i) ASSERT_TRUE(WriteWholeFile(deep + "\\b" + std::to_string(1000 + i) + ".txt", "x,00\n"));
     EXPECT_EQ(ListButtonFiles(), 256);
     EXPECT_EQ(GetButtonFileName(256), nullptr);
     SetDataDirectory("");
-    EXPECT_TRUE(DeleteLongPathFile(longName));
 }

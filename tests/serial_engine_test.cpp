@@ -1,5 +1,5 @@
-// The serial engine on a virtual null-modem cable (COM7 ours, COM8 the far end), with a
-// stand-in main window; a device-call table produces what a cable cannot on demand.
+// The serial engine on a virtual null-modem cable, with a stand-in main window;
+// a device-call table produces what a cable cannot on demand.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,13 +16,12 @@
 #include "shell/messages.h"
 #include "tests/support/serial_bench.h"
 #include "tests/support/temp_files.h"
-#include "tests/support/ui_driver.h"
+#include "tests/support/wait.h"
 
 namespace {
 
 constexpr DWORD kAllLines = MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON;
 using IoError = std::pair<DWORD, LPARAM>;
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
 // More than the cable holds while the far end does not read: its write stays pending.
 const std::string& BigBlock()
@@ -44,13 +43,13 @@ std::string Summary(const std::vector<SeenRecord>& records)
 
 class Engine : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(peer_.Open("COM8") && peer_.Line(SETRTS) && peer_.Line(SETDTR)); }
+    void SetUp() override { ASSERT_TRUE(peer_.Open(VORLIN_FAR_PORT) && peer_.Line(SETRTS) && peer_.Line(SETDTR)); }
     void TearDown() override
     {
         Stop();
         SetDeviceCalls(nullptr);
         ClosePort(&record_.flags, &engine_.port);
-        peer_.Read(SIZE_MAX, 300);  // leave nothing on the line for the next test
+        peer_.Drain();  // leave nothing on the line for the next test
     }
     // Opens the port and starts the engine with the given device calls.
     void Start(DeviceCalls calls = Win32DeviceCalls())
@@ -86,7 +85,7 @@ protected:
     {
         return SubmitSend(bytes.data(), static_cast<uint32_t>(bytes.size()), asynchronous) == 0;
     }
-    bool AwaitRecords(size_t count) { return PumpUntil([&] { return main_.records.size() >= count; }, 5000); }
+    bool AwaitRecords(size_t count) { return PumpUntil([&] { return main_.records.size() >= count; }); }
     bool Line(DWORD code) { return SendMessageA(main_.Handle(), WM_VORLIN_LINE_FUNCTION, 0, code) != 0; }
     // Sends complete at once and leave no record.
     void ExpectSendsSwallowedAtOnce()
@@ -95,14 +94,14 @@ protected:
         const DWORD start = GetTickCount();
         EXPECT_TRUE(Send("nobody") && Send("nobody", true));
         EXPECT_LT(GetTickCount() - start, 1000u);
-        PumpFor(100);
+        main_.Drain();
         EXPECT_EQ(main_.records.size(), before);
     }
 
     FarEnd peer_;
     SerialEngine engine_{INVALID_HANDLE_VALUE, {}, {}};
     MainWindowStub main_{engine_};
-    DeviceSettings record_ = TestPortSettings("COM7");
+    DeviceSettings record_ = TestPortSettings(VORLIN_PORT);
     DeviceCalls calls_{};
     std::vector<HANDLE> threads_;
 };
@@ -113,7 +112,7 @@ TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
     EXPECT_FALSE(StartEngine(engine_));  // already running
     EXPECT_TRUE(IsWriterRunning(engine_));
     // The first status is posted at start, though it never changes.
-    ASSERT_TRUE(PumpUntil([&] { return !main_.modemStatuses.empty(); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !main_.modemStatuses.empty(); }));
     EXPECT_EQ(main_.modemStatuses[0] & kAllLines, kAllLines);
     // The far end's changes are reported within about a second; ours, asked through
     // the main window (0x7427), are seen by the far end at once.
@@ -128,16 +127,13 @@ TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
         SCOPED_TRACE(testing::Message() << (s.farEnd ? "far end " : "ours ") << s.code);
         if (s.farEnd) {
             ASSERT_TRUE(peer_.Line(s.code));
-            EXPECT_TRUE(PumpUntil([&] { return (main_.modemStatuses.back() & s.lines) == s.seen; }, 1500));
+            EXPECT_TRUE(PumpUntil([&] { return (main_.modemStatuses.back() & s.lines) == s.seen; }));
         } else {
             EXPECT_TRUE(Line(s.code));
             EXPECT_EQ(peer_.ModemStatus() & s.lines, s.seen);
         }
     }
-    auto waiter = std::async(std::launch::async, [&] { return peer_.WaitEvent(EV_BREAK, 3000); });
-    Sleep(200);
-    EXPECT_TRUE(Line(SETBREAK) && Line(CLRBREAK));
-    EXPECT_NE(waiter.get() & EV_BREAK, 0u);
+    EXPECT_NE(peer_.WaitEvent(EV_BREAK, 3000, [&] { EXPECT_TRUE(Line(SETBREAK) && Line(CLRBREAK)); }) & EV_BREAK, 0u);
     DWORD status = 0;
     EscapeRequest request{0x1B0068, nullptr, 0, &status, sizeof status, 99};  // IOCTL_SERIAL_GET_MODEMSTATUS
     EXPECT_NE(SendMessageA(main_.Handle(), WM_VORLIN_ESCAPE_REQUEST, 0, reinterpret_cast<LPARAM>(&request)), 0);
@@ -194,21 +190,21 @@ TEST_F(Engine, RecordsAreNumberedFromOnePerStartOnScreenAndInTheLogAndReadsOfNot
         EXPECT_EQ(peer_.Read(3, 3000), "012");
         ASSERT_TRUE(Send("world", true));
         EXPECT_EQ(peer_.Read(3, 3000), "wor");
-        ASSERT_TRUE(PumpUntil([&] { return g_emptyReads > 10; }, 3000));
+        ASSERT_TRUE(PumpUntil([&] { return g_emptyReads > 10; }));
         // A reader woken by another message keeps its pending read.
         for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
         ASSERT_TRUE(peer_.Write("456"));
         ASSERT_TRUE(AwaitRecords(5));
         ASSERT_TRUE(peer_.Write("defg"));
         ASSERT_TRUE(AwaitRecords(6));
-        PumpFor(200);
+        Stop();  // every record the threads made has been posted now
+        main_.Drain();
         std::vector<SeenRecord> written = main_.records;
         std::erase_if(written, [](const SeenRecord& r) { return r.kind == RECORD_RECEIVE; });
         EXPECT_EQ(Summary(written), "S1:012 E1:3456789 S2:wor E2:ld ");
         EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:456 R2:defg ");
         EXPECT_EQ(main_.records.size(), 6u);
         EXPECT_TRUE(main_.ioErrors.empty());
-        Stop();
     }
     StopLogThread();  // writes what it was sent, then closes the file
 
@@ -249,9 +245,9 @@ TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
     ASSERT_TRUE(Send("one"));
     ASSERT_TRUE(AwaitRecords(1));
     EXPECT_EQ(Summary(main_.records), "E1:one ");
-    ASSERT_TRUE(PumpUntil([&] { return !main_.ioErrors.empty(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !main_.ioErrors.empty(); }));
     EXPECT_EQ(main_.ioErrors[0], IoError(ERROR_INVALID_HANDLE, ENGINE_WRITER));
-    ASSERT_TRUE(PumpUntil([&] { return !IsWriterRunning(engine_); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWriterRunning(engine_); }));
     // The writer is gone but its slot still holds it: later sends do not wait for ever.
     EXPECT_NE(engine_.thread[ENGINE_WRITER], nullptr);
     ExpectSendsSwallowedAtOnce();
@@ -264,57 +260,63 @@ TEST_F(Engine, ASynchronousSenderStopsWaitingWhenTheWriterEnds)
     g_writeEntered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     Start([](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {  // never comes back
         SetEvent(g_writeEntered);
-        Sleep(INFINITE);
+        WaitForSingleObject(GetCurrentThread(), INFINITE);
         return FALSE;
     });
     ASSERT_TRUE(Send("stuck", true));
-    ASSERT_TRUE(PumpUntil([] { return WaitForSingleObject(g_writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
+    ASSERT_EQ(WaitForSingleObject(g_writeEntered, 5000), WAIT_OBJECT_0);
     // Another thread sends synchronously; its request queues behind the stuck write.
     static std::atomic<bool> returned;
     returned = false;
     std::thread([] { SubmitSend("queued", 6, false), returned = true; }).detach();
-    PumpFor(300);
-    ASSERT_FALSE(returned);
+    ASSERT_TRUE(PumpUntil([&] { return main_.sendRequests == 2; }));
+    // Nothing later shows that the sender waits: its staying out for a while is the witness.
+    EXPECT_FALSE(PumpUntil([&] { return returned.load(); }, 300));
     TerminateThread(engine_.thread[ENGINE_WRITER], 1);  // ends without looking at its queue
-    EXPECT_TRUE(PumpUntil([&] { return returned.load(); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return returned.load(); }));
     CloseHandle(g_writeEntered);
 }
 
+std::atomic<int> g_writes{0};
+
 TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue)
 {
-    Start();
+    g_writes = 0;
+    Start([](HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED ov) {
+        return ++g_writes, WriteFile(port, bytes, count, written, ov);
+    });
     ASSERT_TRUE(Send(BigBlock(), true));
-    PumpFor(300);
-    ASSERT_TRUE(main_.records.empty()) << "the big write should still be pending";
+    ASSERT_TRUE(PumpUntil([&] { return g_writes == 1; }));  // a cancel now finds the write under way
     SendMessageA(main_.Handle(), WM_VORLIN_CANCEL_WRITE, 0, 0);
     ASSERT_TRUE(AwaitRecords(1));
     EXPECT_EQ(Summary(main_.records), "E1:<big> ");
     const IoError aborted{ERROR_OPERATION_ABORTED, ENGINE_WRITER};
-    EXPECT_TRUE(PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }, 2000));
+    EXPECT_TRUE(PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }));
     // The writer goes on with the next request.
-    peer_.Read(SIZE_MAX, 1000);
+    peer_.Drain();
     ASSERT_TRUE(Send("after"));
     EXPECT_EQ(peer_.Read(5, 3000), "after");
-    ASSERT_TRUE(AwaitRecords(2));
 
     for (const std::string& bytes : {BigBlock(), std::string("a"), std::string("b"), std::string("c")})
         ASSERT_TRUE(Send(bytes, true));
-    PumpFor(300);
-    ASSERT_EQ(main_.records.size(), 2u) << "the big write should still be pending";
+    ASSERT_TRUE(PumpUntil([&] { return g_writes == 3; }));
     Stop();
-    ASSERT_TRUE(AwaitRecords(6));
-    PumpFor(100);
+    main_.Drain();
     EXPECT_EQ(Summary(main_.records), "E1:<big> S2:after D3:<big> D4:a D5:b D6:c ");
 }
 
-std::atomic<int> g_slowLineCalls{0};
+HANDLE g_lineCallEntered = nullptr, g_lineCallRelease = nullptr;  // auto-reset
+std::atomic<int> g_lineCalls{0};
 
 TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
 {
+    g_lineCallEntered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    g_lineCallRelease = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     DeviceCalls calls = Win32DeviceCalls();
-    calls.escapeCommFunction = [](HANDLE port, DWORD code) {  // takes its time, so requests queue behind it
-        ++g_slowLineCalls;
-        Sleep(400);
+    calls.escapeCommFunction = [](HANDLE port, DWORD code) {  // held until the test lets it go
+        ++g_lineCalls;
+        SetEvent(g_lineCallEntered);
+        WaitForSingleObject(g_lineCallRelease, 10000);
         return EscapeCommFunction(port, code);
     };
     Start(calls);
@@ -325,32 +327,35 @@ TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
         return PostThreadMessageA(events, msg, i < 0 ? 0 : reinterpret_cast<WPARAM>(done[i]),
                                   i < 0 ? 0 : reinterpret_cast<LPARAM>(&codes[i]));
     };
-    g_slowLineCalls = 0;
+    g_lineCalls = 0;
     ASSERT_TRUE(post(WM_VORLIN_LINE_FUNCTION, 0));
     // While the first request runs, queue a stop and a second request behind it.
-    ASSERT_TRUE(WaitWithoutPumping([] { return g_slowLineCalls > 0; }, 2000));
+    ASSERT_EQ(WaitForSingleObject(g_lineCallEntered, 5000), WAIT_OBJECT_0);
     ASSERT_TRUE(post(WM_VORLIN_STOP, -1) && post(WM_VORLIN_LINE_FUNCTION, 1));
-    EXPECT_EQ(WaitForMultipleObjects(2, done, TRUE, 3000), WAIT_OBJECT_0);
+    SetEvent(g_lineCallRelease);
+    EXPECT_EQ(WaitForMultipleObjects(2, done, TRUE, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(codes[0], 0u);
     EXPECT_EQ(codes[1], static_cast<uint32_t>(ERROR_OPERATION_ABORTED));
-    EXPECT_EQ(g_slowLineCalls, 1);
+    EXPECT_EQ(g_lineCalls, 1);
     // The event thread has ended; a new request fails at once.
-    ASSERT_EQ(WaitForSingleObject(threads_[ENGINE_EVENT], 3000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(threads_[ENGINE_EVENT], 5000), WAIT_OBJECT_0);
     EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
     CloseHandle(done[0]);
     CloseHandle(done[1]);
 
-    // Waiting for a line request, the main thread still serves messages sent to it.
+    // Waiting for a line request, the main thread still serves messages sent to it: the
+    // request is held until a message sent meanwhile has been answered (or has timed out).
     Stop();
     Start(calls);
     std::atomic<bool> answered{false};
     auto sender = std::async(std::launch::async, [&] {
-        Sleep(100);
+        WaitForSingleObject(g_lineCallEntered, 5000);
         answered = SendMessageTimeoutA(main_.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr) != 0;
+        SetEvent(g_lineCallRelease);
     });
     EXPECT_TRUE(ExecuteLineFunction(engine_, SETRTS));
-    EXPECT_TRUE(answered) << "answered during the 400 ms the request took";
     sender.get();
+    EXPECT_TRUE(answered);
 }
 
 std::atomic<DWORD> g_fakeStatus{0};
@@ -367,16 +372,18 @@ TEST_F(Engine, ACommWaitThatFailsIsRetriedAtTheTicksThatAlsoFindChanges)
     };
     g_fakeStatus = MS_CTS_ON;
     g_waitCalls = 0;
+    const ULONGLONG start = GetTickCount64();
     Start(calls);
     EXPECT_TRUE(ExecuteLineFunction(engine_, CLRRTS));  // requests are still served
-    PumpFor(2500);
-    EXPECT_GE(g_waitCalls, 2);  // tried again at the ticks
-    EXPECT_LE(g_waitCalls, 5);  // not in a busy loop
+    // Tried again at the ticks of the one-second timer, not in a busy loop.
+    ASSERT_TRUE(PumpUntil([&] { return g_waitCalls >= 3; }));
+    EXPECT_GE(GetTickCount64() - start, 1500u);
     // Reported once, not at every retry; the same status is not reported again.
+    main_.Drain();
     EXPECT_EQ(main_.ioErrors, (std::vector<IoError>{{ERROR_NOT_SUPPORTED, ENGINE_EVENT}}));
     EXPECT_EQ(main_.modemStatuses, (std::vector<DWORD>{MS_CTS_ON}));
     g_fakeStatus = MS_RING_ON;
-    EXPECT_TRUE(PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }, 1500));
+    EXPECT_TRUE(PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// The port device on a virtual null-modem cable: COM5 here, COM6 the far end.
+// The port device on a virtual null-modem cable.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -22,7 +22,7 @@ bool g_failSetupComm = false;
 
 class PortDevice : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(peer_.Open("COM6")) << GetLastError(); }
+    void SetUp() override { ASSERT_TRUE(peer_.Open(VORLIN_FAR_PORT)) << GetLastError(); }
     void TearDown() override
     {
         SetDeviceCalls(nullptr);
@@ -63,7 +63,7 @@ protected:
     }
 
     FarEnd peer_;
-    DeviceSettings record_ = TestPortSettings("COM5");
+    DeviceSettings record_ = TestPortSettings(VORLIN_PORT);
     HANDLE port_ = INVALID_HANDLE_VALUE;
     DeviceCalls calls_{};
 };
@@ -115,12 +115,12 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
 TEST_F(PortDevice, ASecondOpenOfTheHeldPortFailsAndOnlyTheClosedOneAnswersAQuery)
 {
     COMMPROP properties{};
-    ASSERT_TRUE(QueryPortProperties("COM5", &properties)) << GetLastError();
+    ASSERT_TRUE(QueryPortProperties(VORLIN_PORT, &properties)) << GetLastError();
     EXPECT_NE(properties.dwSettableBaud & BAUD_9600, 0u);
     ASSERT_TRUE(OpenPort(record_, &port_));  // the query closed its own handle
-    EXPECT_FALSE(QueryPortProperties("COM5", &properties));
+    EXPECT_FALSE(QueryPortProperties(VORLIN_PORT, &properties));
     const HANDLE held = port_;
-    DeviceSettings second = TestPortSettings("COM5");
+    DeviceSettings second = TestPortSettings(VORLIN_PORT);
     second.flags = DEVICE_OPEN;
     SetLastError(0);
     EXPECT_FALSE(OpenPort(second, &port_));

@@ -3,13 +3,16 @@
 #include "logview/log_view.h"
 #include "shell/app.h"
 #include "shell/main_window.h"
+#include "shell/shell.h"
 
 namespace testing_support {
 
-MainWindowHost::MainWindowHost(bool startedByAutomation)
+MainWindowHost::MainWindowHost(bool messageBoxes)
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    InitShellState(instance, startedByAutomation);
+    InitShellState(instance, false);
+    if (messageBoxes) GetAppSettings().flags |= APP_MESSAGE_BOXES;
+    else GetAppSettings().flags &= ~APP_MESSAGE_BOXES;
     InitLogView(instance);            // a second registration in one process fails harmlessly
     RegisterMainWindowClass(instance);
     hwnd_ = CreateMainWindow(instance);

@@ -8,8 +8,9 @@ namespace testing_support {
 
 class MainWindowHost {
 public:
-    // Creates the main window with its children; `startedByAutomation` sets flag bit 2.
-    explicit MainWindowHost(bool startedByAutomation = false);
+    // The main window with its children, shown and registered as the main window. Reports go
+    // to its status bar unless `messageBoxes` is set.
+    explicit MainWindowHost(bool messageBoxes = false);
     ~MainWindowHost();  // destroys the window and drops the quit message it posts
     MainWindowHost(const MainWindowHost&) = delete;
     MainWindowHost& operator=(const MainWindowHost&) = delete;

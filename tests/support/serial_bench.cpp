@@ -1,5 +1,6 @@
 #include "tests/support/serial_bench.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "logging/traffic_record.h"
@@ -8,6 +9,7 @@
 #include "shell/app.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -95,16 +97,25 @@ std::string FarEnd::Read(size_t count, DWORD timeoutMs)
     std::string got;
     Overlapped ov;
     char buffer[4096];
-    for (DWORD start = GetTickCount(); got.size() < count && GetTickCount() - start < timeoutMs;) {
-        DWORD n = 0;
+    // Each read ends after 20 ms, under Wine with ERROR_TIMEOUT when nothing came: that is
+    // no reason to stop. Only the deadline (or a port that fails otherwise) ends the loop.
+    for (const ULONGLONG start = GetTickCount64(); got.size() < count;) {
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= timeoutMs) break;
+        DWORD n = 0, want = static_cast<DWORD>(std::min(count - got.size(), sizeof buffer));
         ResetEvent(ov.hEvent);
-        DWORD want = static_cast<DWORD>(count - got.size() < sizeof buffer ? count - got.size() : sizeof buffer);
-        if (!ReadFile(port_, buffer, want, &n, &ov) &&
-            !(GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port_, ov, &n, 1000)))
-            break;
-        got.append(buffer, n);
+        const bool ok = ReadFile(port_, buffer, want, &n, &ov) ||
+                        (GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port_, ov, &n, DWORD(timeoutMs - elapsed)));
+        got.append(buffer, n);  // a read cut off at the deadline keeps what it got
+        if (!ok && GetLastError() != ERROR_TIMEOUT) break;
     }
     return got;
+}
+
+void FarEnd::Drain(DWORD quietMs)
+{
+    while (!Read(SIZE_MAX, quietMs).empty()) {
+    }
 }
 
 DWORD FarEnd::ModemStatus()
@@ -114,13 +125,15 @@ DWORD FarEnd::ModemStatus()
     return status;
 }
 
-DWORD FarEnd::WaitEvent(DWORD mask, DWORD timeoutMs)
+DWORD FarEnd::WaitEvent(DWORD mask, DWORD timeoutMs, const std::function<void()>& trigger)
 {
     if (!SetCommMask(port_, mask)) return 0;
     Overlapped ov;
     DWORD seen = 0, ignored = 0;
-    if (WaitCommEvent(port_, &seen, &ov)) return seen;
-    if (GetLastError() != ERROR_IO_PENDING) return 0;
+    const BOOL done = WaitCommEvent(port_, &seen, &ov);
+    if (!done && GetLastError() != ERROR_IO_PENDING) return 0;
+    trigger();  // the wait is armed: what the trigger causes cannot slip past it
+    if (done) return seen;
     if (WaitForSingleObject(ov.hEvent, timeoutMs) == WAIT_OBJECT_0)
         return GetOverlappedResult(port_, &ov, &ignored, FALSE) ? seen : 0;
     SetCommMask(port_, 0);  // ends the wait (CancelIo does not, under Wine)
@@ -157,7 +170,9 @@ LRESULT CALLBACK MainWindowStub::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     MainWindowStub* self = g_stub;
     if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
     switch (msg) {
+    case WM_APP: self->drained_ = true; return 0;
     case WM_VORLIN_SEND:
+        ++self->sendRequests;
         return ForwardSendRequest(self->engine_, reinterpret_cast<SendRequest*>(lParam),
                                   reinterpret_cast<HANDLE*>(wParam));
     case WM_VORLIN_CANCEL_WRITE: CancelWrite(self->engine_); return 0;
@@ -183,6 +198,13 @@ std::vector<SeenRecord> MainWindowStub::OfKind(uint32_t kind) const
     for (const SeenRecord& r : records)
         if (r.kind == kind) out.push_back(r);
     return out;
+}
+
+void MainWindowStub::Drain()
+{
+    drained_ = false;
+    PostMessageA(hwnd_, WM_APP, 0, 0);
+    PumpUntil([&] { return drained_; });
 }
 
 DeviceSettings TestPortSettings(const char* name)

@@ -1,10 +1,12 @@
 // The test side of the virtual null-modem cables (scripts/vports and the modem-line
-// library; lines wired RTS -> CTS, DTR -> DSR and DCD). Cables: COM5-6 and COM7-8
-// serial engine and port, COM9-10 dialogs, COM11-12 end to end, COM13-16 benches.
+// library; lines wired RTS -> CTS, DTR -> DSR and DCD). A test's cable is declared
+// in tests/CMakeLists.txt, which hands it over as VORLIN_PORT (the program's end)
+// and VORLIN_FAR_PORT.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,10 +29,12 @@ public:
     static bool WritePort(HANDLE port, const void* bytes, size_t count);
     // Reads until `count` bytes have come or the time is up.
     std::string Read(size_t count, DWORD timeoutMs);
+    // Reads and drops what comes until the line has been quiet for `quietMs`.
+    void Drain(DWORD quietMs = 200);
     bool Line(DWORD code) { return EscapeCommFunction(port_, code) != FALSE; }  // SETRTS, CLRDTR, ...
     DWORD ModemStatus();  // MS_*_ON as this end sees them
-    // Waits for a comm event in `mask`; the events seen, or 0.
-    DWORD WaitEvent(DWORD mask, DWORD timeoutMs);
+    // Arms a wait for a comm event in `mask`, runs `trigger`, and waits; the events seen, or 0.
+    DWORD WaitEvent(DWORD mask, DWORD timeoutMs, const std::function<void()>& trigger);
 
 private:
     HANDLE port_ = INVALID_HANDLE_VALUE;
@@ -43,7 +47,7 @@ struct SeenRecord {
 
 // A hidden window standing in for the main window (GetMainWindow while it lives): it
 // hands 0x7422, 0x7411, 0x7426 and 0x7427 to the engine as the real one does and keeps
-// what the engine posts. Pump with PumpUntil (ui_driver.h).
+// what the engine posts. Pump with PumpUntil (wait.h).
 class MainWindowStub {
 public:
     explicit MainWindowStub(SerialEngine& engine);
@@ -52,17 +56,21 @@ public:
     MainWindowStub& operator=(const MainWindowStub&) = delete;
     HWND Handle() const { return hwnd_; }
     std::vector<SeenRecord> OfKind(uint32_t kind) const;
+    // Pumps until everything posted to the window before this call has been handled.
+    void Drain();
 
     std::vector<SeenRecord> records;
     std::vector<DWORD> modemStatuses;
     std::vector<std::pair<DWORD, LPARAM>> ioErrors;  // error, thread index
     int readyNotices = 0;
+    int sendRequests = 0;  // 0x7422 handled
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     SerialEngine& engine_;
     HWND hwnd_ = nullptr;
     HWND previous_ = nullptr;
+    bool drained_ = false;
 };
 
 // 9600 8N1, DTR and RTS on, timeouts {100, 50, 100, 50, 100}, 2048-byte queues.

@@ -1,7 +1,6 @@
-// Helpers for tests that drive dialogs and windows inside the test process:
-// temporary folders and files, waiting with a deadline while messages are
-// pumped, a second thread that acts as the user while a modal dialog runs,
-// and pictures of windows saved as PNG files.
+// Driving dialogs and windows inside the test process: finding a thread's
+// dialogs, a second thread that acts as the user while a modal dialog runs,
+// clicks and choices as a user makes them, and screenshots.
 #pragma once
 #include <windows.h>
 
@@ -9,15 +8,7 @@
 #include <string>
 #include <thread>
 
-bool WriteTextFile(const std::string& path, const std::string& text);
-// Creates a file whose full path may exceed MAX_PATH.
-bool WriteLongPathFile(const std::string& path, const std::string& text);
-bool DeleteLongPathFile(const std::string& path);
-
-// Pumps this thread's messages until the condition holds or the time is up.
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
-// Waits (without pumping) for the condition; for the user thread.
-bool WaitWithoutPumping(const std::function<bool()>& condition, DWORD timeoutMs);
+#include "tests/support/wait.h"
 
 // A top-level dialog (#32770) of the given thread whose title is `title`
 // (any title when null) and that is not `except`.
@@ -31,9 +22,12 @@ std::wstring WindowTextW(HWND hwnd);
 // runs a modal loop. join() waits for it.
 class UserThread {
 public:
-    explicit UserThread(std::function<void()> script);
-    ~UserThread();
-    void join();
+    explicit UserThread(std::function<void()> script) : thread_(std::move(script)) {}
+    ~UserThread() { join(); }
+    void join()
+    {
+        if (thread_.joinable()) thread_.join();
+    }
 
 private:
     std::thread thread_;
@@ -45,16 +39,8 @@ void ClickDialogButton(HWND dialog, int id);
 void ChooseComboItem(HWND dialog, int id, int index);
 // Types characters into a control (WM_CHAR), as a keyboard would.
 void TypeText(HWND control, const char* text);
-
-// Path beside the test executable's build folder: <build>/<name>.
-std::string BuildFolderFile(const char* name);
-// Saves what the window shows (with its frame) as a 24-bit PNG.
-bool SaveWindowPng(HWND hwnd, const std::string& path);
-
-// The program's main window inside the test process (shown, 800 x 600, with
-// its status bar, panel and view), registered as the main window. Reports
-// go to the status bar unless `messageBoxes` is set.
-HWND CreateTestMainWindow(bool messageBoxes = false);
-void DestroyTestMainWindow(HWND hwnd);
 // Child rectangle in the parent's client coordinates.
 RECT ChildRect(HWND child);
+
+// Saves what the window shows (with its frame) as <build>/<name>.bmp.
+bool SaveScreenshot(HWND hwnd, const std::string& name);
