@@ -199,10 +199,10 @@ TEST_F(Engine, RecordsAreNumberedFromOnePerStartOnScreenAndInTheLogAndReadsOfNot
         ASSERT_TRUE(AwaitRecords(6));
         Stop();  // every record the threads made has been posted now
         main_.Drain();
-        std::vector<SeenRecord> written = main_.records;
+        std::vector<SeenRecord> written = main_.records, received = main_.records;
         std::erase_if(written, [](const SeenRecord& r) { return r.kind == RECORD_RECEIVE; });
-        EXPECT_EQ(Summary(written), "S1:012 E1:3456789 S2:wor E2:ld ");
-        EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:456 R2:defg ");
+        std::erase_if(received, [](const SeenRecord& r) { return r.kind != RECORD_RECEIVE; });
+        EXPECT_EQ(Summary(written) + Summary(received), "S1:012 E1:3456789 S2:wor E2:ld R1:456 R2:defg ");
         EXPECT_EQ(main_.records.size(), 6u);
         EXPECT_TRUE(main_.ioErrors.empty());
     }

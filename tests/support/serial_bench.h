@@ -1,7 +1,7 @@
 // The test side of the virtual null-modem cables (scripts/vports and the modem-line
-// library; lines wired RTS -> CTS, DTR -> DSR and DCD). A test's cable is declared
-// in tests/CMakeLists.txt, which hands it over as VORLIN_PORT (the program's end)
-// and VORLIN_FAR_PORT.
+// library; lines wired RTS -> CTS, DTR -> DSR and DCD). A test's cable is declared in
+// tests/CMakeLists.txt, which hands its ends over as VORLIN_PORT (the program's) and
+// VORLIN_FAR_PORT.
 #pragma once
 #include <windows.h>
 
@@ -30,14 +30,15 @@ public:
     // Reads until `count` bytes have come or the time is up.
     std::string Read(size_t count, DWORD timeoutMs);
     // Reads and drops what comes until the line has been quiet for `quietMs`.
-    void Drain(DWORD quietMs = 200);
+    void Drain(DWORD quietMs = 200) { while (!Read(SIZE_MAX, quietMs).empty()) continue; }
     bool Line(DWORD code) { return EscapeCommFunction(port_, code) != FALSE; }  // SETRTS, CLRDTR, ...
-    DWORD ModemStatus();  // MS_*_ON as this end sees them
+    DWORD ModemStatus() { return GetCommModemStatus(port_, &status_) ? status_ : 0; }  // MS_*_ON at this end
     // Arms a wait for a comm event in `mask`, runs `trigger`, and waits; the events seen, or 0.
     DWORD WaitEvent(DWORD mask, DWORD timeoutMs, const std::function<void()>& trigger);
 
 private:
     HANDLE port_ = INVALID_HANDLE_VALUE;
+    DWORD status_ = 0;
 };
 
 struct SeenRecord {
@@ -55,21 +56,18 @@ public:
     MainWindowStub(const MainWindowStub&) = delete;
     MainWindowStub& operator=(const MainWindowStub&) = delete;
     HWND Handle() const { return hwnd_; }
-    std::vector<SeenRecord> OfKind(uint32_t kind) const;
     // Pumps until everything posted to the window before this call has been handled.
     void Drain();
 
     std::vector<SeenRecord> records;
     std::vector<DWORD> modemStatuses;
     std::vector<std::pair<DWORD, LPARAM>> ioErrors;  // error, thread index
-    int readyNotices = 0;
-    int sendRequests = 0;  // 0x7422 handled
+    int readyNotices = 0, sendRequests = 0;         // 0x7430 and 0x7422 seen
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     SerialEngine& engine_;
-    HWND hwnd_ = nullptr;
-    HWND previous_ = nullptr;
+    HWND hwnd_ = nullptr, previous_ = nullptr;
     bool drained_ = false;
 };
 
