@@ -53,15 +53,11 @@ std::wstring ComboText(HWND dialog, int id)
     if (i != CB_ERR) SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     return text;
 }
-LRESULT ComboCount(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, CB_GETCOUNT, 0, 0); }
 int FindItem(HWND dialog, int id, const wchar_t* text)
 {
     return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text)));
 }
-void Select(HWND dialog, int id, const wchar_t* text)
-{
-    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, FindItem(dialog, id, text), 0);
-}
+void Select(HWND d, int id, const wchar_t* text) { SendDlgItemMessageW(d, id, CB_SETCURSEL, FindItem(d, id, text), 0); }
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 class ConnectDialog : public ::testing::Test {
@@ -75,8 +71,8 @@ protected:
     }
     void SetUp() override
     {
-        ASSERT_NE(main_.Window(), nullptr);
         g_fakeProps = FullProps();
+        ASSERT_NE(main_.Window(), nullptr);
     }
     HWND WaitDialog(const wchar_t* title, HWND except = nullptr)
     {
@@ -155,7 +151,7 @@ TEST_F(ConnectDialog, PortWithoutSpBaudShowsADisabledBaudListAndNoSelectionKeeps
     for (size_t i = 0; i < kBaudRateCount; ++i) offered += (kBaudRates[i].capability & 0x66BFF) ? 1 : 0;
     EXPECT_EQ(Run({TwoPorts, FakeQuery},
                   [&](HWND d) {
-                      EXPECT_EQ(ComboCount(d, IDC_CONNECT_BAUD), offered);
+                      EXPECT_EQ(SendDlgItemMessageW(d, IDC_CONNECT_BAUD, CB_GETCOUNT, 0, 0), offered);
                       EXPECT_FALSE(Enabled(d, IDC_CONNECT_BAUD));
                       EXPECT_TRUE(Enabled(d, IDC_CONNECT_PARITY));
                       SendDlgItemMessageW(d, IDC_CONNECT_BAUD, CB_SETCURSEL, WPARAM(-1), 0);
@@ -233,25 +229,6 @@ TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
                   kConnectTitle, [&] { report = AnswerBox(nullptr); }),
               0);
     EXPECT_EQ(report, L"開けるポートがありません。");
-}
-
-TEST_F(ConnectDialog, AnOpenPortIsChangedNotChosen)
-{
-    record_.flags = DEVICE_OPEN;
-    lstrcpyA(record_.portName, VORLIN_PORT);
-    record_.properties = FullProps();
-    record_.dcb.BaudRate = 19200;
-    EXPECT_EQ(Run({TwoPorts, NobodyAnswers},  // must not be asked
-                  [&](HWND d) {
-                      EXPECT_EQ(WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)), L"適用(&A)");
-                      EXPECT_EQ(ComboCount(d, IDC_CONNECT_PORT), 1);
-                      EXPECT_FALSE(Enabled(d, IDC_CONNECT_PORT));
-                      EXPECT_EQ(ComboText(d, IDC_CONNECT_BAUD), L"19200");
-                      ClickDialogButton(d, IDC_CONNECT_OK);
-                  },
-                  L"デバイスの設定変更"),
-              1);
-    EXPECT_TRUE(record_.flags & DEVICE_OPEN);
 }
 
 } // namespace

@@ -94,31 +94,6 @@ TEST(MainWindow, ReceiveRecordsReachTheAutomationEventBeforeTheView)
     EXPECT_EQ(g_arrivals, (std::vector<std::string>{"event:abc", "view:1:abc", "view:0:xy", "view:3:z"}));
 }
 
-TEST(MainWindow, StateQueriesAndSendsWithoutAWriter)
-{
-    MainWindowHost host;
-    HWND hwnd = host.Window();
-    EXPECT_EQ(SendMessageA(hwnd, WM_VORLIN_IS_CONNECTED, 0, 0), 0);
-    DeviceSettings copy;
-    memset(&copy, 0xCC, sizeof copy);
-    GetCurrentDevice().flags = DEVICE_OPEN;
-    strcpy(GetCurrentDevice().portName, "COM42");
-    EXPECT_EQ(SendMessageA(hwnd, WM_VORLIN_GET_DEVICE, 0, reinterpret_cast<LPARAM>(&copy)), 0);
-    EXPECT_EQ(memcmp(&copy, &GetCurrentDevice(), sizeof copy), 0);
-    EXPECT_EQ(SendMessageA(hwnd, WM_VORLIN_IS_CONNECTED, 0, 0), -1);
-    memset(&GetCurrentDevice(), 0, sizeof(DeviceSettings));
-
-    // With no writer thread a request is completed at once: its event is set.
-    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    auto* request = static_cast<SendRequest*>(calloc(1, sizeof(SendRequest) + 4 + 3));
-    request->done = done;
-    request->count = 4;
-    memcpy(request->bytes, "ping", 4);
-    EXPECT_EQ(SendMessageA(hwnd, WM_VORLIN_SEND, 0, reinterpret_cast<LPARAM>(request)), 0);
-    EXPECT_EQ(WaitForSingleObject(done, 0), WAIT_OBJECT_0);
-    CloseHandle(done);
-}
-
 TEST(MainWindow, RegisteringASecondModelessDialogDestroysTheFirst)
 {
     MainWindowHost host;

@@ -125,44 +125,18 @@ TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
     }
 }
 
-TEST_F(Panel, ModemStatusLightsTheInputLampsAndTheRealMainWindowPassesItOn)
+TEST_F(Panel, InputLampsClicksAndSetLineRequests)
 {
     Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
-    g_requests.clear();
-    const struct {
-        DWORD status;
-        LRESULT lamps[3];
-        COLORREF colours[3];
-    } cases[] = {{MS_CTS_ON | MS_DSR_ON, {17, 17, 18}, {kGreen, kGreen, kRed}},
-                 {MS_RLSD_ON | MS_RING_ON, {18, 18, 17}, {kRed, kRed, kGreen}}};
-    const int lines[] = {LINE_CTS, LINE_DSR, LINE_RLSD}, ids[] = {IDC_PANEL_CTS, IDC_PANEL_DSR, IDC_PANEL_RLSD};
-    for (const auto& c : cases) {
-        SendMessageA(panel_, WM_PANEL_LAMPS, c.status, 0);
-        for (int i = 0; i < 3; ++i) {
-            SCOPED_TRACE(testing::Message() << c.status << " line " << lines[i]);
-            EXPECT_EQ(Lamp(lines[i]), c.lamps[i]);
-            EXPECT_EQ(FaceColour(ids[i]), c.colours[i]);
-        }
-        if (c.lamps[0] == 17) SaveScreenshot(main_, "modem_panel_status_0x30");
-    }
-    EXPECT_TRUE(g_requests.empty()) << "input lamps ask nothing of the port";
-    // Disabled, the panel draws plain frames and keeps its lamp words.
-    EnableWindow(panel_, FALSE);
-    EXPECT_EQ(FaceColour(IDC_PANEL_RLSD), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(Lamp(LINE_RLSD), 17);
-
-    testing_support::MainWindowHost real;
-    PostMessageA(real.Window(), WM_VORLIN_MODEM_STATUS, MS_CTS_ON | MS_DSR_ON, 0);
-    EXPECT_TRUE(PumpUntil([&] { return LampOf(GetDlgItem(real.Window(), IDC_MODEM_PANEL), LINE_CTS) == 17; }));
-}
-
-TEST_F(Panel, ClicksAndSetLineRequestsGoThroughTheMainWindow)
-{
-    Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
-    g_requests.clear();
+    // Input lamps light by the status the main window passes on, and ask nothing of the port.
+    SendMessageA(panel_, WM_PANEL_LAMPS, MS_CTS_ON | MS_RLSD_ON | MS_RING_ON, 0);
+    EXPECT_EQ(Requests({Lamp(LINE_CTS), Lamp(LINE_DSR), Lamp(LINE_RLSD)}), Requests({17, 18, 17}));
+    EXPECT_EQ(std::vector<COLORREF>({FaceColour(IDC_PANEL_CTS), FaceColour(IDC_PANEL_DSR)}),
+              std::vector<COLORREF>({kGreen, kRed}));
+    SaveScreenshot(main_, "modem_panel_status");
     for (int id : {IDC_PANEL_RTS, IDC_PANEL_RTS, IDC_PANEL_DTR, IDC_PANEL_BREAK, IDC_PANEL_BREAK})
         SendDlgItemMessageA(panel_, id, BM_CLICK, 0, 0);
-    EXPECT_EQ(g_requests, (Requests{CLRRTS, SETRTS, CLRDTR, SETBREAK, CLRBREAK}));
+    EXPECT_EQ(g_requests, (Requests{SETDTR, SETRTS, CLRBREAK, CLRRTS, SETRTS, CLRDTR, SETBREAK, CLRBREAK}));
     EXPECT_EQ(Requests({Lamp(LINE_RTS), Lamp(LINE_DTR)}), Requests({33, 34}));
 
     // 0xD446: 1 on, 2 off. The lamp shows what was asked, even when the request fails.
@@ -174,6 +148,10 @@ TEST_F(Panel, ClicksAndSetLineRequestsGoThroughTheMainWindow)
     EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_XONXOFF), 1);
     EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_CTS), 0);  // input lines cannot be switched
     EXPECT_EQ(g_requests, (Requests{SETDTR, SETXON}));
+    // Disabled, the panel draws plain frames and keeps its lamp words.
+    EnableWindow(panel_, FALSE);
+    EXPECT_EQ(FaceColour(IDC_PANEL_RLSD), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(Lamp(LINE_RLSD), 17);
 }
 
 TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)

@@ -1,27 +1,14 @@
-// The program as a user or the system starts it: the command-line tokens, and
-// the real program under Wine: the window it shows, and a clean end.
+// The real program started as a user or the system starts it: command-line
+// tokens, the window it shows, and a clean end.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "resources/resource.h"
-#include "shell/command_line.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
 using namespace std::chrono_literals;
-
-TEST(CommandLine, OnlyTheFirstTokenCountsInAnySpellingAndCase)
-{
-    const struct { const char* line; StartMode mode; } cases[] = {
-        {"/regserver", StartMode::RegServer}, {"-RegServer", StartMode::RegServer}, {"regserver", StartMode::RegServer},
-        {"  /-REGSERVER", StartMode::RegServer}, {"/UnregServer", StartMode::UnregServer},
-        {"-unregserver extra", StartMode::UnregServer}, {"-Embedding", StartMode::Automation},
-        {"Embedding more tokens", StartMode::Automation}, {"/automation", StartMode::Automation},
-        {"", StartMode::Normal}, {nullptr, StartMode::Normal}, {"/- ", StartMode::Normal},
-        {"/tunnel -RegServer", StartMode::Normal}, {"RegServerX", StartMode::Normal}, {"Reg", StartMode::Normal}};
-    for (const auto& c : cases) EXPECT_EQ(ParseCommandLine(c.line), c.mode) << (c.line ? c.line : "null");
-}
 
 namespace {
 

@@ -40,9 +40,7 @@ HWND ProgramRun::FindWindowOfClass(const char* className) const
             char cls[128] = {};
             GetWindowThreadProcessId(hwnd, &pid);
             GetClassNameA(hwnd, cls, sizeof cls);
-            if (pid != s->pid || strcmp(cls, s->cls) != 0) return TRUE;
-            s->found = hwnd;
-            return FALSE;
+            return pid == s->pid && strcmp(cls, s->cls) == 0 ? (s->found = hwnd, FALSE) : TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
@@ -60,9 +58,8 @@ HWND ProgramRun::WaitForDialog(HWND except, std::chrono::milliseconds timeout)
 {
     HWND found = nullptr;
     // Visible: the dialog has finished its set-up.
-    WaitUntil([&] { return (found = FindWindowOfClass("#32770")) && found != except && IsWindowVisible(found); },
-              static_cast<DWORD>(timeout.count()));
-    return found != except && found && IsWindowVisible(found) ? found : nullptr;
+    auto ready = [&] { return (found = FindWindowOfClass("#32770")) && found != except && IsWindowVisible(found); };
+    return WaitUntil(ready, static_cast<DWORD>(timeout.count())) ? found : nullptr;
 }
 
 bool ProgramRun::WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode)

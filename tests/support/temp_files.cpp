@@ -12,8 +12,7 @@ std::atomic<unsigned> g_folderCount;
 std::wstring LongPath(const std::string& path)
 {
     std::wstring wide(path.size(), L'\0');
-    wide.resize(MultiByteToWideChar(932, 0, path.data(), static_cast<int>(path.size()), wide.data(),
-                                    static_cast<int>(wide.size())));
+    wide.resize(MultiByteToWideChar(932, 0, path.data(), int(path.size()), wide.data(), int(wide.size())));
     return L"\\\\?\\" + wide;
 }
 
@@ -21,18 +20,19 @@ void RemoveTree(const std::wstring& folder)
 {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    while (search != INVALID_HANDLE_VALUE) {
-        std::wstring name = found.cFileName, full = folder + L"\\" + name;
-        if (name == L"." || name == L"..") {
-        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            RemoveTree(full);
-        } else {
-            DeleteFileW(full.c_str());
-        }
-        if (!FindNextFileW(search, &found)) break;
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(folder + L"\\" + name);
+        else DeleteFileW((folder + L"\\" + name).c_str());
     }
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
     RemoveDirectoryW(folder.c_str());
+}
+
+HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition)
+{
+    return CreateFileW(LongPath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 } // namespace
@@ -48,8 +48,6 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder() { RemoveTree(LongPath(path_)); }
 
-std::string TempFolder::File(std::string_view name) const { return path_ + "\\" + std::string(name); }
-
 std::string TempFolder::Write(std::string_view name, std::string_view bytes) const
 {
     WriteWholeFile(File(name), bytes);
@@ -58,8 +56,7 @@ std::string TempFolder::Write(std::string_view name, std::string_view bytes) con
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes)
 {
-    HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    HANDLE file = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
     DWORD written = 0;
     BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return CloseHandle(file) && ok && written == bytes.size();
@@ -68,12 +65,9 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes)
 std::string ReadWholeFile(const std::string& path)
 {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
+    HANDLE file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
+    for (DWORD got = 0; ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got;) bytes.append(chunk, got);
     CloseHandle(file);
     return bytes;
 }
@@ -82,10 +76,8 @@ bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str(
 
 bool FileIsClosedByOthers(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
+    HANDLE file = OpenFile(path, GENERIC_READ, 0, OPEN_EXISTING);
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file);
 }
 
 // Test programs live in <build>\tests.
@@ -96,5 +88,3 @@ std::string BuildFolderFile(const std::string& name)
     folder.erase(folder.find_last_of('\\'));
     return folder.erase(folder.find_last_of('\\') + 1) + name;
 }
-
-std::string ShippedFile(const char* name) { return BuildFolderFile(std::string("bin\\") + name); }

@@ -1,5 +1,5 @@
 // Real files for tests: temporary folders (unique to the process, removed with
-// everything in them), reading files whole, and the files beside the program.
+// everything in them), the one file writer, and the files of the build.
 #pragma once
 #include <string>
 #include <string_view>
@@ -14,7 +14,7 @@ public:
     // Full Windows path of the folder, without a trailing backslash.
     const std::string& Path() const { return path_; }
     // Full path of `name` (which may hold subfolders) inside the folder.
-    std::string File(std::string_view name) const;
+    std::string File(std::string_view name) const { return path_ + "\\" + std::string(name); }
     // WriteWholeFile into the folder; returns the full path.
     std::string Write(std::string_view name, std::string_view bytes) const;
 
@@ -30,7 +30,7 @@ bool FileExists(const std::string& path);
 // True when nobody else has the file open (an exclusive open succeeds).
 bool FileIsClosedByOthers(const std::string& path);
 
-// Full path of a file that ships beside the built program (build/bin).
-std::string ShippedFile(const char* name);
-// Full path of a file in the build folder (screenshots, the list of port pairs).
+// Full path of a file in the build folder (screenshots, the list of cables); of one beside the
+// built program (build/bin).
 std::string BuildFolderFile(const std::string& name);
+inline std::string ShippedFile(const char* name) { return BuildFolderFile(std::string("bin\\") + name); }

@@ -2,31 +2,20 @@
 
 #include "tests/support/temp_files.h"
 
-namespace {
-
-struct DialogSearch {
-    const wchar_t* title;
-    HWND except;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(lParam);
-    wchar_t cls[32];
-    if (hwnd == search->except || !IsWindowVisible(hwnd)) return TRUE;
-    if (!GetClassNameW(hwnd, cls, 32) || wcscmp(cls, L"#32770") != 0) return TRUE;
-    if (search->title && WindowTextW(hwnd) != search->title) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
-} // namespace
-
 HWND FindThreadDialog(DWORD threadId, const wchar_t* title, HWND except)
 {
-    DialogSearch search{title, except, nullptr};
-    EnumThreadWindows(threadId, MatchDialog, reinterpret_cast<LPARAM>(&search));
+    struct Search { const wchar_t* title; HWND except, found; } search{title, except, nullptr};
+    EnumThreadWindows(
+        threadId,
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            wchar_t cls[32];
+            if (hwnd == s->except || !IsWindowVisible(hwnd) || !GetClassNameW(hwnd, cls, 32) || wcscmp(cls, L"#32770"))
+                return TRUE;
+            if (s->title && WindowTextW(hwnd) != s->title) return TRUE;
+            return s->found = hwnd, FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -43,8 +32,6 @@ std::wstring WindowTextW(HWND hwnd)
     GetWindowTextW(hwnd, text, 1024);
     return text;
 }
-
-std::wstring MessageBoxText(HWND box) { return WindowTextW(GetDlgItem(box, 0xFFFF)); }
 
 void ClickDialogButton(HWND dialog, int id)
 {

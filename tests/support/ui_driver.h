@@ -10,24 +10,18 @@
 
 #include "tests/support/wait.h"
 
-// A top-level dialog (#32770) of the given thread whose title is `title`
-// (any title when null) and that is not `except`.
+// A visible top-level dialog (#32770) of the thread, titled `title` (any title when null), not `except`.
 HWND FindThreadDialog(DWORD threadId, const wchar_t* title, HWND except = nullptr);
 HWND WaitForThreadDialog(DWORD threadId, const wchar_t* title, DWORD timeoutMs, HWND except = nullptr);
-// The text of a message box (its static 0xFFFF).
-std::wstring MessageBoxText(HWND box);
 std::wstring WindowTextW(HWND hwnd);
+inline std::wstring MessageBoxText(HWND box) { return WindowTextW(GetDlgItem(box, 0xFFFF)); }
 
-// The user's hand: runs `script` on another thread while the test thread
-// runs a modal loop. join() waits for it.
+// The user's hand: runs `script` on another thread while the test thread runs a modal loop.
 class UserThread {
 public:
     explicit UserThread(std::function<void()> script) : thread_(std::move(script)) {}
     ~UserThread() { join(); }
-    void join()
-    {
-        if (thread_.joinable()) thread_.join();
-    }
+    void join() { if (thread_.joinable()) thread_.join(); }
 
 private:
     std::thread thread_;
@@ -41,6 +35,5 @@ void ChooseComboItem(HWND dialog, int id, int index);
 void TypeText(HWND control, const char* text);
 // Child rectangle in the parent's client coordinates.
 RECT ChildRect(HWND child);
-
 // Saves what the window shows (with its frame) as <build>/<name>.bmp.
 bool SaveScreenshot(HWND hwnd, const std::string& name);

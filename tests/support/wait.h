@@ -1,7 +1,7 @@
-// The one way tests wait: poll what is expected until a deadline. No test
-// sleeps for a fixed time to let something happen; where a test must show
-// that something does NOT happen, it waits for a later event that is
-// ordered after it, or says why a bounded window is the only witness.
+// The one way tests wait: poll what is expected until a deadline. No test sleeps
+// for a fixed time to let something happen; to show that something does NOT
+// happen, a test waits for a later event ordered after it, or says why a bounded
+// window is the only witness.
 #pragma once
 #include <windows.h>
 
@@ -12,14 +12,10 @@
 inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, bool pump = false)
 {
     for (const ULONGLONG start = GetTickCount64();;) {
-        for (MSG msg; pump && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        for (MSG msg; pump && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) TranslateMessage(&msg), DispatchMessageA(&msg);
         if (condition()) return true;
         if (GetTickCount64() - start >= timeoutMs) return false;
-        if (pump) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        else Sleep(5);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, pump ? QS_ALLINPUT : 0);
     }
 }
 
