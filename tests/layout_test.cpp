@@ -69,20 +69,6 @@ TEST_F(Layout, PanelViewAndStatusBarFillTheWindowAndAToolbarPushesThemDownByItsH
               Values({30, panel.bottom, 30 + panel.bottom, ChildRect(status_).top}));
 }
 
-TEST_F(Layout, MinimisedWindowKeepsItsLayoutAndRestoringLaysOutAgain)
-{
-    RECT laidOut = ChildRect(view_);
-    ShowWindow(main_, SW_MINIMIZE);
-    ASSERT_TRUE(IsIconic(main_));
-    SetWindowPos(view_, nullptr, 5, 5, 50, 50, SWP_NOZORDER);
-    LayoutChildren(main_);
-    SendMessageA(main_, WM_SIZE, SIZE_MINIMIZED, 0);
-    RECT r = ChildRect(view_);
-    EXPECT_EQ(Values({r.left, r.right}), Values({5, 55}));
-    ShowWindow(main_, SW_RESTORE);
-    EXPECT_TRUE(PumpUntil([&] { return r = ChildRect(view_), EqualRect(&laidOut, &r); }));
-}
-
 TEST_F(Layout, DraggingBordersFollowsTheCursorButStopsAt640By400)
 {
     SetWindowPos(main_, nullptr, 50, 50, 900, 700, SWP_NOZORDER);

@@ -17,18 +17,11 @@
 #include "settings/settings_store.h"
 #include "shell/message_catalogue.h"
 #include "shell/shell.h"
+#include "tests/support/main_window_host.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/wait.h"
 
 namespace {
-
-std::vector<std::wstring> g_reports;  // what reached the owner's status bar
-
-LRESULT CALLBACK StatusProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == SB_SETTEXTW && lParam) g_reports.emplace_back(reinterpret_cast<const wchar_t*>(lParam));
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
 
 std::string HexOfA(size_t count)  // the default layout without header, for `count` bytes of 'A'
 {
@@ -48,25 +41,13 @@ class LogThreadTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        GetAppSettings().flags &= ~APP_MESSAGE_BOXES;
-        static const std::string messages = ShippedFile("Vorlin2.msg");
-        SetMessageFileForTesting(messages.c_str());
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = StatusProc;
-        wc.lpszClassName = "LogTestStatus";
-        RegisterClassA(&wc);
-        owner_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(CreateWindowExA(0, "LogTestStatus", "", WS_CHILD, 0, 0, 10, 10, owner_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)), nullptr, nullptr),
-                  nullptr);
-        g_reports.clear();
+        SetMessageFileForTesting(ShippedFile("Vorlin2.msg").c_str());
         ASSERT_TRUE(StartLogThread(owner_));
         LoadLogSettings(settings_);
         settings_.header = 0;  // the tests count bytes; the header's time varies
         Apply();
     }
-
-    void TearDown() override { StopLogThread(), DestroyWindow(owner_); }
+    void TearDown() override { StopLogThread(); }
 
     void Apply() { ASSERT_TRUE(SetLogSettings(&settings_)); }
 
@@ -81,8 +62,17 @@ protected:
         return path;
     }
 
+    // What the log reported to its owner, the main window.
+    std::wstring Status()
+    {
+        wchar_t text[512] = {};
+        SendMessageW(GetDlgItem(owner_, IDC_STATUS_BAR), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
     TempFolder dir_;
-    HWND owner_ = nullptr;
+    testing_support::MainWindowHost host_;  // reports in its status bar
+    HWND owner_ = host_.Window();
     LogSettings settings_{};
 };
 
@@ -124,7 +114,7 @@ TEST_F(LogThreadTest, WindowSettingsAndAThreadThatHasEnded)
     StopLogThread();
     std::string path = dir_.File("late.log");
     EXPECT_FALSE(OpenLogFile(owner_, path.c_str()));
-    EXPECT_EQ(g_reports.size(), 1u);
+    EXPECT_NE(Status(), L"");
     EXPECT_TRUE(FileIsClosedByOthers(path));
     LogSettings read{};
     EXPECT_FALSE(GetLogSettings(&read));
@@ -144,7 +134,7 @@ TEST_F(LogThreadTest, RecordsGoInPostOrderIntoMadeFoldersAndStopWritesAllPosted)
     StopLogThread();
     EXPECT_TRUE(FileIsClosedByOthers(path));
     EXPECT_EQ(ReadWholeFile(path), expected);
-    EXPECT_TRUE(g_reports.empty());
+    EXPECT_EQ(Status(), L"");
     WIN32_FIND_DATAA found;  // nothing but ソ in the folder: no name was cut at a trail byte
     HANDLE find = FindFirstFileA((dir_.Path() + "\\*").c_str(), &found);
     int others = 0;
@@ -163,8 +153,7 @@ TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
     HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(OpenLogFile(owner_, pipeName.c_str()));
-    ASSERT_EQ(g_reports.size(), 1u);
-    EXPECT_NE(g_reports[0].find(std::wstring(pipeName.begin(), pipeName.end())), std::wstring::npos);
+    EXPECT_NE(Status().find(std::wstring(pipeName.begin(), pipeName.end())), std::wstring::npos);
     CloseHandle(pipe);
     Post("A");
     EXPECT_TRUE(WaitUntil([&] { return HasSize(first, 5 + 6); }));
@@ -257,7 +246,7 @@ TEST_F(LogThreadTest, AutoOpensNumberedFilesSkippingThoseThatExistAndStopsWhenNo
     Post("A");
     StopLogThread();  // handles all that was posted: nothing more was written
     EXPECT_EQ(ReadWholeFile(path).size(), full);
-    EXPECT_TRUE(g_reports.empty());
+    EXPECT_EQ(Status(), L"");
 }
 
 TEST_F(LogThreadTest, QueuedCloseDoesNotCloseAFileOpenedAfterIt)

@@ -24,6 +24,7 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using Numbers = std::vector<uint32_t>;
 const CtrlCodeSet g_ctrl = [] { CtrlCodeSet c; DefaultViewCtrlCodes(c); return c; }();
 std::vector<uint8_t> g_decode(10240);
 
@@ -58,15 +59,12 @@ Lines Walk(const LineOptions& o, const std::string& s)
     return out;
 }
 
-void Insert(ViewStore& s, uint32_t n, uint32_t lines, uint8_t state = 0)
-{
-    InsertRecord(s, MakeTrafficRecord(RECORD_RECEIVE, n, "AAAA", 4), lines, state);
-}
+void Insert(ViewStore& s, uint32_t n) { InsertRecord(s, MakeTrafficRecord(RECORD_RECEIVE, n, "AAAA", 4), 1, 0); }
 
 // The record numbers, newest first; checks that the total is the sum of the line counts.
-std::vector<uint32_t> Numbers(const ViewStore& s)
+Numbers Held(const ViewStore& s)
 {
-    std::vector<uint32_t> out;
+    Numbers out;
     uint64_t lines = 0;
     for (uint32_t e = 0; e < s.count; ++e) out.push_back(StoreRecord(s, e)->number), lines += StoreLines(s, e);
     EXPECT_EQ(lines, s.totalLines);
@@ -87,7 +85,6 @@ TEST(LineRule, LinesOfEachLayout)
     const std::string kana("\x42\x30\x44\x30" "A\0", 6);  // UTF-16 "あいA": two full-width units and one narrow
     struct { const char* flags; uint32_t wrap, newline; std::string in; Lines out; } cases[] = {
         {"HX", 27, NEWLINE_NONE, std::string(64, 'a'), {"H", "X0-27", "X27-54", "X54-64"}},
-        {"", 16, NEWLINE_NONE, "abc", {}},
         {"HXC", 4, NEWLINE_NONE, "abcdefghij", {"H", "X0-4", "X4-8", "X8-10", "C0-4", "C4-8", "C8-10"}},
         {"HXCA", 4, NEWLINE_NONE, "abcdefghij", {"H", "X0-4", "C0-4", "X4-8", "C4-8", "X8-10", "C8-10"}},
         {"HXCSA", 4, NEWLINE_NONE, "abcdefghij", {"H", "X0-4", "Aabcd", "X4-8", "Aefgh", "X8-10", "Aij"}},
@@ -96,7 +93,6 @@ TEST(LineRule, LinesOfEachLayout)
         {"CS", 80, NEWLINE_CR, "A\rB\r\nC", {"TA", "TB", "T\nC"}},
         {"CS", 80, NEWLINE_LF, "A\r\nB\n", {"TA\r", "TB"}},
         {"CS", 80, NEWLINE_CRCRLF, "A\r\r\nB\r\nC\r\r", {"TA", "TB\r\nC\r\r"}},
-        {"CS", 80, NEWLINE_NONE, "A\r\nB", {"TA\r\nB"}},
         {"CS", 3, NEWLINE_NONE, "ABCDEFG", {"TABC", "TDEF", "TG"}},
         {"CS", 3, NEWLINE_CRLF, "ABC\r\nDEF\r\n", {"TABC", "TDEF"}},
         // A count of 0 must not stall the wrap: the walker moves on by one.
@@ -107,67 +103,38 @@ TEST(LineRule, LinesOfEachLayout)
         {"CSU", 1, NEWLINE_NONE, kana, {"T0-1", "T1-2", "T2-3"}},
         {"CSU", 80, NEWLINE_CRLF, std::string("A\0B\0\r\0\n\0C\0", 10), {"T0-2", "T4-5"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.flags) + " " + std::to_string(c.wrap) + " '" + c.in + "'");
-        EXPECT_EQ(Walk(Make(c.flags, c.wrap, c.newline), c.in), c.out);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(Walk(Make(c.flags, c.wrap, c.newline), c.in), c.out) << c.flags << " " << c.wrap << " '" << c.in << "'";
     ViewSettings s{};
     s.ascii = s.string = 1;
-    EXPECT_EQ(MakeLineOptions(s, 0, 0).hexPerLine, 1u) << "the view's options never hold a count of 0";
-    EXPECT_EQ(MakeLineOptions(s, 0, 0).columnsPerLine, 1u);
+    const LineOptions fromView = MakeLineOptions(s, 0, 0);
+    EXPECT_EQ(fromView.hexPerLine * fromView.columnsPerLine, 1u) << "the view's options never hold a count of 0";
     LineOptions o = Make("CS", 80);
     o.kanji = KANJI_UTF8;
     o.decodeSize = 4;
     EXPECT_EQ(Walk(o, "abcdefgh"), (Lines{"Tabcd"})) << "decoded text is cut at the buffer's size";
 }
 
-TEST(ViewStore, FullOrShrunkStoreKeepsTheNewestAndFindsItsLines)
-{
-    ViewStore s;
-    ASSERT_EQ(RebuildStore(s, 3, 1024), 0u);
-    const uint32_t lines[] = {1, 2, 0, 4, 0};  // records without lines still take an entry
-    for (uint32_t n = 1; n <= 5; ++n) Insert(s, n, lines[n - 1], static_cast<uint8_t>(n & 1));
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{5, 4, 3}));
-    EXPECT_EQ(s.totalLines, 4u);
-    EXPECT_EQ(s.droppedLines, 3u) << "records 1 and 2 left with their lines";
-    ASSERT_EQ(RebuildStore(s, 2, 1024), 0u);
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{5, 4}));
-    EXPECT_EQ(s.startStates[StoreSlot(s, 0)] * 10 + s.startStates[StoreSlot(s, 1)], 10) << "start states move along";
-    ASSERT_EQ(RebuildStore(s, 100, 1024), 0u);
-    Insert(s, 6, 1);
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{6, 5, 4}));
-    EXPECT_EQ(s.capacity, 100u);
-    // Display lines, oldest first: record 4 has 4 lines, 5 none, 6 one.
-    LinePlace p;
-    ASSERT_TRUE(FindDisplayLine(s, 4, p));
-    EXPECT_EQ(StoreRecord(s, p.entry)->number * 10 + p.line, 60u) << "record 5 is passed over";
-    EXPECT_FALSE(FindDisplayLine(s, 5, p));
-    FreeStore(s);
-}
-
 TEST(ViewStore, FailedRebuildKeepsSizesThatMatchWhatExists)
 {
     ViewStore s;
     ASSERT_EQ(RebuildStore(s, 4, 2048), 0u);
-    for (uint32_t n = 1; n <= 4; ++n) Insert(s, n, 1);
+    for (uint32_t n = 1; n <= 4; ++n) Insert(s, n);
     TrafficRecord** arrays = s.records;
-    // The second array cannot be had: the old store stays whole.
+    // The second array cannot be had: the old store stays whole, its capacity that of what exists.
     SetStoreAllocator(FailingAllocator);
     g_failAt = 1;
     EXPECT_EQ(RebuildStore(s, 1000, 2048), static_cast<uint32_t>(ERROR_NOT_ENOUGH_MEMORY));
-    EXPECT_EQ(s.records, arrays);
-    EXPECT_EQ(s.capacity, 4u) << "the capacity is that of the arrays that exist";
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{4, 3, 2, 1}));
-    for (uint32_t n = 5; n <= 20; ++n) Insert(s, n, 1);  // no add may overrun
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{20, 19, 18, 17}));
-    // The decoding buffer cannot be had: the old one stays with its size.
+    EXPECT_TRUE(s.records == arrays && s.capacity == 4u);
+    for (uint32_t n = 5; n <= 20; ++n) Insert(s, n);  // no add may overrun
+    EXPECT_EQ(Held(s), (Numbers{20, 19, 18, 17}));
+    // The decoding buffer cannot be had: the old one stays with its size; the new arrays count.
     uint8_t* buffer = s.decodeBuffer;
     g_failAt = -1;
     g_failSizeAtLeast = 1u << 20;
     EXPECT_EQ(RebuildStore(s, 6, 1u << 24), static_cast<uint32_t>(ERROR_NOT_ENOUGH_MEMORY));
-    EXPECT_TRUE(s.decodeBuffer == buffer && s.decodeSize == 2048u);
-    EXPECT_EQ(s.capacity, 6u) << "the new arrays exist, so their size counts";
-    EXPECT_EQ(Numbers(s), (std::vector<uint32_t>{20, 19, 18, 17}));
+    EXPECT_TRUE(s.decodeBuffer == buffer && s.decodeSize == 2048u && s.capacity == 6u);
+    EXPECT_EQ(Held(s), (Numbers{20, 19, 18, 17}));
     g_failSizeAtLeast = SIZE_MAX;  // an overflowing size is refused before the allocator sees it
     EXPECT_NE(RebuildStore(s, 0xFFFFFFFFu, SIZE_MAX), 0u);
     EXPECT_EQ(s.decodeSize, 2048u);
@@ -175,20 +142,16 @@ TEST(ViewStore, FailedRebuildKeepsSizesThatMatchWhatExists)
     FreeStore(s);
 }
 
-TEST(Scrolling, EveryCommandAtTheEdgesWrapsAndWheel)
+TEST(Scrolling, CommandsAtTheEdgesWrapsAndWheel)
 {
-    // -1: nothing moves (no redraw). The view's key and wheel test walks the ordinary moves.
-    struct { int code; int64_t position, total, page, track, target; } cases[] = {
-        {SB_LINEUP, 0, 100, 10, 0, -1},    {SB_LINEUP, 5, 100, 10, 0, 4},     {SB_LINEDOWN, 90, 100, 10, 0, -1},
-        {SB_PAGEUP, 0, 100, 10, 0, -1},    {SB_PAGEUP, 5, 100, 10, 0, 0},     {SB_PAGEDOWN, 90, 100, 10, 0, -1},
-        {SB_PAGEDOWN, 85, 100, 10, 0, 90}, {SB_THUMBTRACK, 0, 100, 10, 5000, 90}, {SB_ENDSCROLL, 50, 100, 10, 0, -1},
-        {SB_LINEDOWN, 0, 5, 10, 0, -1},    {SB_PAGEDOWN, 0, 5, 10, 0, -1},    // everything fits
-        {SB_PAGEDOWN, 3, 100, 1, 0, 4},    // a one-line window still pages by one line
-    };
+    // -1: nothing moves (no redraw). The window test below walks the ordinary moves.
+    struct { int code; int64_t position, page, track, target; } cases[] = {
+        {SB_PAGEUP, 5, 10, 0, 0}, {SB_PAGEDOWN, 85, 10, 0, 90}, {SB_THUMBTRACK, 0, 10, 5000, 90},
+        {SB_ENDSCROLL, 50, 10, 0, -1}, {SB_PAGEDOWN, 3, 1, 0, 4}};  // a one-line window still pages by one line
     for (const auto& c : cases)
-        EXPECT_EQ(ScrollTarget(c.code, c.position, c.total, c.page, c.track), c.target) << c.code << "@" << c.position;
-    EXPECT_EQ(AutoHexBytesPerLine(10, 10), 1u) << "one character: (1 + 1) / 3 is 0, 1 is used";
-    EXPECT_EQ(AutoColumnsPerLine(5, 10), 1u);
+        EXPECT_EQ(ScrollTarget(c.code, c.position, 100, c.page, c.track), c.target) << c.code << "@" << c.position;
+    // One character: (1 + 1) / 3 bytes is 0, 1 is used.
+    EXPECT_EQ(AutoHexBytesPerLine(10, 10) * AutoColumnsPerLine(5, 10), 1u);
     EXPECT_EQ(WheelSteps(-32768, 0xFFFFFFFFu), 273ull * 0xFFFFFFFFull) << "no 32-bit overflow";
 }
 
@@ -197,7 +160,6 @@ namespace {
 SHORT g_scrollLock = 0;
 SHORT FakeKeys(int key) { return key == VK_SCROLL ? g_scrollLock : 0; }
 uint32_t Pixel(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
-void Pump() { PumpUntil([] { return true; }, 0); }
 
 using Image = std::vector<uint32_t>;  // the client's pixels as 0x00RRGGBB, top-down
 
@@ -213,8 +175,7 @@ protected:
         ASSERT_TRUE(InitLogView(GetModuleHandleA(nullptr)));
         parent = CreateWindowExA(0, "STATIC", "log view", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 760, 560, nullptr,
                                  nullptr, nullptr, nullptr);
-        view = CreateLogView(parent);
-        ASSERT_TRUE(view);
+        ASSERT_TRUE(view = CreateLogView(parent));
         // The metrics of the view's font (size L), measured on our own.
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(dc, CreateFontA(-19, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, OUT_STRING_PRECIS,
@@ -224,7 +185,7 @@ protected:
         DeleteObject(SelectObject(dc, old));
         DeleteDC(dc);
         lineHeight = tm.tmHeight, charWidth = tm.tmAveCharWidth;
-        SizeView(700, 10);
+        SizeView(10);
         Change([](ViewSettings& s) {  // header and 16 hex bytes per line
             s.header = s.hex = 1, s.ascii = s.string = s.alternate = s.unicode = 0;
             s.hexWrap = WrapSetting{0, 16}, s.fontSize = FONT_L;
@@ -236,12 +197,12 @@ protected:
         ShutdownLogView();
         SetKeyStateHook(nullptr);
     }
-    // The view `width` pixels wide with room for exactly `lines` lines.
-    void SizeView(int w, int lines)
+    // The view 700 pixels wide with room for exactly `lines` lines.
+    void SizeView(int lines)
     {
         page = lines;
-        MoveWindow(view, 0, 0, w, lines * lineHeight + 2 * GetSystemMetrics(SM_CYEDGE) + lineHeight / 2, TRUE);
-        Pump();
+        MoveWindow(view, 0, 0, 700, lines * lineHeight + 2 * GetSystemMetrics(SM_CYEDGE) + lineHeight / 2, TRUE);
+        PumpUntil([] { return true; }, 0);
     }
     template <class Edit> ViewSettings Change(Edit edit)
     {
@@ -264,7 +225,7 @@ protected:
     SCROLLINFO Scroll()
     {
         UpdateWindow(view);
-        Pump();
+        PumpUntil([] { return true; }, 0);
         SCROLLINFO si{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
         GetScrollInfo(view, SB_VERT, &si);
         return si;
@@ -321,13 +282,12 @@ TEST_F(LogViewTest, FollowsTheNewestAndOtherwiseKeepsItsPlace)
     AddMany(1, 61);
     EXPECT_EQ(Scroll().nPos, 150 - page);
     Keys({VK_END});
-    EXPECT_EQ(Scroll().nPos, 183 - page);
     AddMany(1, 62);
     EXPECT_EQ(Scroll().nPos, 186 - page) << "at the bottom it follows again";
-    SizeView(700, 8);
+    SizeView(8);
     EXPECT_EQ(Scroll().nPos, 186 - 8) << "resized at the bottom: it stays at the bottom";
     Keys({VK_HOME, VK_DOWN, VK_DOWN});
-    SizeView(700, 14);
+    SizeView(14);
     EXPECT_EQ(Scroll().nPos, 2) << "resized scrolled up: the top line stays";
     // Scrolled up while a full store drops the oldest: the same lines stay in view.
     Change([](ViewSettings& s) { s.maxDataCount = 62; });
@@ -404,13 +364,12 @@ TEST_F(LogViewTest, SplashColoursControlCodePicturesScreenshotAndClear)
     const uint32_t kinds[] = {RECORD_SEND, RECORD_RECEIVE, RECORD_DISCARD, RECORD_SEND_ERROR, 7};
     const COLORREF colours[] = {s.colourSend, s.colourRecv, s.colourDiscard, s.colourError, s.colourError};
     for (uint32_t k : kinds) Add(k, k + 1, std::string("A\x01" "B\x0d", 4));
-    SizeView(700, 16);
+    SizeView(16);
     Image img = Print();
     for (int row = 0; row < 15; ++row) {
-        EXPECT_GT(CountInRow(img, row, colours[row / 3]), row % 3 == 0 ? 100 : 10) << "row " << row;
         int others = 0;
         for (COLORREF other : colours) others += other == colours[row / 3] ? 0 : CountInRow(img, row, other);
-        EXPECT_EQ(others, 0) << "row " << row;
+        EXPECT_TRUE(CountInRow(img, row, colours[row / 3]) > (row % 3 == 0 ? 100 : 10) && others == 0) << row;
     }
     for (int x = 0; x < width; x += 7) EXPECT_EQ(img[(15 * lineHeight + 2) * width + x], bg) << "empty row";
     ASSERT_TRUE(SaveScreenshot(parent, "log_view_screenshot"));

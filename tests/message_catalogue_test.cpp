@@ -15,6 +15,7 @@
 #include "shell/message_catalogue.h"
 #include "shell/message_file.h"
 #include "shell/shell.h"
+#include "tests/support/main_window_host.h"
 #include "tests/support/temp_files.h"
 
 namespace {
@@ -162,26 +163,16 @@ TEST_F(Catalogue, FallbackSystemAndGarbageTextsAreNeverFormatted)
 TEST_F(Catalogue, ReportsInTheStatusBar)
 {
     UseFile("2021 ポート %s を開けません。\n");
-    GetAppSettings().flags &= ~APP_MESSAGE_BOXES;  // TearDown restores the flags
-    // A top-level window with a status bar as child IDC_STATUS_BAR, as the main window has.
-    INITCOMMONCONTROLSEX init{sizeof init, ICC_BAR_CLASSES};
-    InitCommonControlsEx(&init);
-    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, nullptr, nullptr, nullptr, 0);
-    HWND status = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, owner,
-                                  reinterpret_cast<HMENU>(IDC_STATUS_BAR), nullptr, nullptr);
-    auto statusText = [&] {
+    testing_support::MainWindowHost host;  // reports in its status bar; TearDown restores the flags
+    auto shown = [status = GetDlgItem(host.Window(), IDC_STATUS_BAR)](int answer) {
         char text[1024] = {};
         SendMessageA(status, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
-        return std::string(text);
+        return answer == IDOK ? std::string(text) : "answer " + std::to_string(answer);
     };
-    EXPECT_EQ(ShowMessage(owner, kAppTitle, 2021, MB_OKCANCEL, "COM9"), IDOK);
-    EXPECT_EQ(statusText(), "ポート COM9 を開けません。");
-    EXPECT_EQ(ShowSystemError(owner, kAppTitle, ERROR_ACCESS_DENIED), IDOK);
-    EXPECT_EQ(statusText(), SystemText(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(shown(ShowMessage(host.Window(), kAppTitle, 2021, MB_OKCANCEL, "COM9")), "ポート COM9 を開けません。");
+    EXPECT_EQ(shown(ShowSystemError(host.Window(), kAppTitle, ERROR_ACCESS_DENIED)), SystemText(ERROR_ACCESS_DENIED));
     // A code the system cannot describe still shows its number.
-    EXPECT_EQ(ShowSystemError(owner, kAppTitle, 0xDEADBEEF), IDOK);
-    EXPECT_NE(statusText().find("3735928559"), std::string::npos);
-    DestroyWindow(owner);
+    EXPECT_NE(shown(ShowSystemError(host.Window(), kAppTitle, 0xDEADBEEF)).find("3735928559"), std::string::npos);
     // No status bar: the text is lost, the answer is still OK.
     EXPECT_EQ(Report(nullptr, "lost", kAppTitle, MB_OKCANCEL), IDOK);
 }

@@ -137,15 +137,13 @@ TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
     DWORD status = 0;
     EscapeRequest request{0x1B0068, nullptr, 0, &status, sizeof status, 99};  // IOCTL_SERIAL_GET_MODEMSTATUS
     EXPECT_NE(SendMessageA(main_.Handle(), WM_VORLIN_ESCAPE_REQUEST, 0, reinterpret_cast<LPARAM>(&request)), 0);
-    EXPECT_EQ(request.error, 0u);
-    EXPECT_EQ(request.outputLength, 4u);
-    EXPECT_EQ(status & kAllLines, kAllLines);
-    EXPECT_EQ(main_.readyNotices, 0);  // taken by the start, not left for the window
-    EXPECT_TRUE(main_.ioErrors.empty());
+    EXPECT_EQ((std::vector<DWORD>{request.error, request.outputLength, status & kAllLines}),
+              (std::vector<DWORD>{0, 4, kAllLines}));
+    // The ready notices are taken by the start, not left for the window.
+    EXPECT_TRUE(main_.readyNotices == 0 && main_.ioErrors.empty());
 
     Stop();
-    for (HANDLE thread : engine_.thread) EXPECT_EQ(thread, nullptr);
-    EXPECT_FALSE(IsWriterRunning(engine_));
+    EXPECT_TRUE(std::ranges::count(engine_.thread, nullptr) == 3 && !IsWriterRunning(engine_));
     StopEngine(engine_);  // a stopped engine stops at once
 }
 
@@ -225,14 +223,11 @@ TEST_F(Engine, WithoutARunningEngineSendsCompleteAtOnceAndLineRequestsFail)
     ExpectSendsSwallowedAtOnce();
     EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
     EscapeRequest request{0x1B0068, nullptr, 0, nullptr, 0, 0};
-    EXPECT_FALSE(ExecuteIoControl(engine_, &request));
-    EXPECT_NE(request.error, 0u);
+    EXPECT_TRUE(!ExecuteIoControl(engine_, &request) && request.error != 0);
     // The request block is sized from its layout (64-bit handle) and refuses overflow.
     size_t size = 0;
-    ASSERT_TRUE(SendRequestSize(10, &size));
-    EXPECT_EQ(size, sizeof(HANDLE) + sizeof(uint32_t) + 10 + 3);
-    EXPECT_FALSE(SendRequestSize(UINT64_MAX, &size));
-    EXPECT_FALSE(SendRequestSize(SIZE_MAX - 5, &size));
+    EXPECT_TRUE(SendRequestSize(10, &size) && size == sizeof(HANDLE) + sizeof(uint32_t) + 10 + 3) << size;
+    EXPECT_FALSE(SendRequestSize(UINT64_MAX, &size) || SendRequestSize(SIZE_MAX - 5, &size));
 }
 
 TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
@@ -245,9 +240,8 @@ TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
     ASSERT_TRUE(Send("one"));
     ASSERT_TRUE(AwaitRecords(1));
     EXPECT_EQ(Summary(main_.records), "E1:one ");
-    ASSERT_TRUE(PumpUntil([&] { return !main_.ioErrors.empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !main_.ioErrors.empty() && !IsWriterRunning(engine_); }));
     EXPECT_EQ(main_.ioErrors[0], IoError(ERROR_INVALID_HANDLE, ENGINE_WRITER));
-    ASSERT_TRUE(PumpUntil([&] { return !IsWriterRunning(engine_); }));
     // The writer is gone but its slot still holds it: later sends do not wait for ever.
     EXPECT_NE(engine_.thread[ENGINE_WRITER], nullptr);
     ExpectSendsSwallowedAtOnce();
@@ -334,9 +328,8 @@ TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
     ASSERT_TRUE(post(WM_VORLIN_STOP, -1) && post(WM_VORLIN_LINE_FUNCTION, 1));
     SetEvent(g_lineCallRelease);
     EXPECT_EQ(WaitForMultipleObjects(2, done, TRUE, 5000), WAIT_OBJECT_0);
-    EXPECT_EQ(codes[0], 0u);
-    EXPECT_EQ(codes[1], static_cast<uint32_t>(ERROR_OPERATION_ABORTED));
-    EXPECT_EQ(g_lineCalls, 1);
+    EXPECT_EQ((std::vector<uint32_t>{codes[0], codes[1], uint32_t(g_lineCalls)}),
+              (std::vector<uint32_t>{0, ERROR_OPERATION_ABORTED, 1}));
     // The event thread has ended; a new request fails at once.
     ASSERT_EQ(WaitForSingleObject(threads_[ENGINE_EVENT], 5000), WAIT_OBJECT_0);
     EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
