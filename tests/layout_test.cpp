@@ -104,21 +104,3 @@ TEST_F(Layout, DraggingBordersFollowsTheCursorButStopsAt640By400)
     GetClientRect(main_, &client);
     EXPECT_EQ(ChildRect(status_).bottom, client.bottom);
 }
-
-TEST_F(Layout, LosingTheCaptureDropsTheDrag)
-{
-    SetWindowPos(main_, nullptr, 70, 70, 900, 600, SWP_NOZORDER);
-    RECT start = Window();
-    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                 nullptr);
-    BeginOutlineSizingAt(main_, HTRIGHT, POINT{start.right - 2, start.top + 100});
-    Mouse(WM_MOUSEMOVE, start.right + 120, start.top + 100);
-    SetCapture(other);  // another program takes the mouse
-    EXPECT_FALSE(IsOutlineSizing());
-    ReleaseCapture();
-    // A late button release no longer applies anything.
-    Mouse(WM_LBUTTONUP, start.right + 120, start.top + 100);
-    RECT end = Window();
-    EXPECT_TRUE(EqualRect(&start, &end));
-    DestroyWindow(other);
-}

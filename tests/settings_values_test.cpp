@@ -49,27 +49,6 @@ TEST(SettingsValues, CharValuesReadDigitsOrTheFirstByteAndWriteHighBytesAsDigits
     EXPECT_EQ(written, "20 A 7F 81 ");
 }
 
-TEST(SettingsValues, ColourAndWrapValues)
-{
-    const struct { std::string text; COLORREF colour; } cases[] = {
-        {"#ff7F00", RGB(0xFF, 0x7F, 0)}, {"＃００００ＦＦ", RGB(0, 0, 0xFF)}, {"#GG0000", 1}, {"#FFF", 1},
-        {"007F00", 1}, {"#" + std::string(10000, 'A'), RGB(0xAA, 0xAA, 0xAA)}};
-    for (const auto& c : cases) EXPECT_EQ(ParseColourValue(c.text.c_str(), 1), c.colour) << c.text.substr(0, 8);
-    char text[12];
-    FormatColourValue(RGB(0x12, 0xAB, 0x0F), text);
-    EXPECT_STREQ(text, "#12AB0F");
-    const struct { const char* text; uint32_t automatic, count; const char* written; } wraps[] = {
-        {"16", 0, 16, "16"}, {"１６", 0, 16, "16"}, {"0", 1, 0, "AUTO"}, {"auto", 1, 0, "AUTO"}, {"-4", 1, 0, "AUTO"}};
-    for (const auto& c : wraps) {
-        WrapSetting wrap = ParseWrapSetting(c.text);
-        FormatWrapSetting(wrap, text);
-        EXPECT_EQ(Values({wrap.automatic, wrap.count}), Values({c.automatic, c.count})) << c.text;
-        EXPECT_STREQ(text, c.written);
-    }
-    FormatWrapSetting(WrapSetting{1, 16}, text);
-    EXPECT_STREQ(text, "AUTO");
-}
-
 TEST(SettingsValues, CtrlCodeSetForms)
 {
     // 64 hex digits read as bit groups, else one character per code; written shortest, never as 64 hex digits.
