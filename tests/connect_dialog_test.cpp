@@ -134,7 +134,9 @@ TEST_F(ConnectDialog, FirstFreePortIsChosenAndChoosingAHeldOneShows2021AndGoesBa
                       EXPECT_EQ(WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)), L"接続(&C)");
                       EXPECT_TRUE(Enabled(d, IDC_CONNECT_OK));
                       SaveScreenshot(d, "connect_dialog");
-                      ChooseComboItem(d, IDC_CONNECT_PORT, FindItem(d, IDC_CONNECT_PORT, L"" VORLIN_FAR_PORT));
+                      Select(d, IDC_CONNECT_PORT, L"" VORLIN_FAR_PORT);  // and notify, as a user's choice does
+                      PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_PORT, CBN_SELCHANGE),
+                                   reinterpret_cast<LPARAM>(GetDlgItem(d, IDC_CONNECT_PORT)));
                       EXPECT_EQ(AnswerBox(d), L"ポート" VORLIN_FAR_PORT L"は使用中です。");
                       EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"" VORLIN_PORT);
                       ClickDialogButton(d, IDC_CONNECT_OK);

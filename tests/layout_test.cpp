@@ -15,6 +15,15 @@ namespace {
 
 using Values = std::vector<LONG>;
 
+// A child's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND child)
+{
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 class Layout : public ::testing::Test {
 protected:
     void SetUp() override

@@ -19,45 +19,6 @@ HWND FindThreadDialog(DWORD threadId, const wchar_t* title, HWND except)
     return search.found;
 }
 
-HWND WaitForThreadDialog(DWORD threadId, const wchar_t* title, DWORD timeoutMs, HWND except)
-{
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindThreadDialog(threadId, title, except)) != nullptr; }, timeoutMs);
-    return found;
-}
-
-std::wstring WindowTextW(HWND hwnd)
-{
-    wchar_t text[1024] = L"";
-    GetWindowTextW(hwnd, text, 1024);
-    return text;
-}
-
-void ClickDialogButton(HWND dialog, int id)
-{
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-void ChooseComboItem(HWND dialog, int id, int index)
-{
-    HWND combo = GetDlgItem(dialog, id);
-    SendMessageW(combo, CB_SETCURSEL, index, 0);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-}
-
-void TypeText(HWND control, const char* text)
-{
-    for (const char* p = text; *p; ++p) SendMessageW(control, WM_CHAR, static_cast<unsigned char>(*p), 1);
-}
-
-RECT ChildRect(HWND child)
-{
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
 bool SaveScreenshot(HWND hwnd, const std::string& name)
 {
     RECT r;

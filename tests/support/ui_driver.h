@@ -12,8 +12,18 @@
 
 // A visible top-level dialog (#32770) of the thread, titled `title` (any title when null), not `except`.
 HWND FindThreadDialog(DWORD threadId, const wchar_t* title, HWND except = nullptr);
-HWND WaitForThreadDialog(DWORD threadId, const wchar_t* title, DWORD timeoutMs, HWND except = nullptr);
-std::wstring WindowTextW(HWND hwnd);
+inline HWND WaitForThreadDialog(DWORD threadId, const wchar_t* title, DWORD timeoutMs, HWND except = nullptr)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindThreadDialog(threadId, title, except)) != nullptr; }, timeoutMs);
+    return found;
+}
+inline std::wstring WindowTextW(HWND hwnd)
+{
+    wchar_t text[1024] = L"";
+    GetWindowTextW(hwnd, text, 1024);
+    return text;
+}
 inline std::wstring MessageBoxText(HWND box) { return WindowTextW(GetDlgItem(box, 0xFFFF)); }
 
 // The user's hand: runs `script` on another thread while the test thread runs a modal loop.
@@ -28,12 +38,14 @@ private:
 };
 
 // Posts the click of a button of a dialog as the button itself would.
-void ClickDialogButton(HWND dialog, int id);
-// Selects an item of a combo box and notifies the dialog as a user's choice does.
-void ChooseComboItem(HWND dialog, int id, int index);
+inline void ClickDialogButton(HWND dialog, int id)
+{
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
 // Types characters into a control (WM_CHAR), as a keyboard would.
-void TypeText(HWND control, const char* text);
-// Child rectangle in the parent's client coordinates.
-RECT ChildRect(HWND child);
+inline void TypeText(HWND control, const char* text)
+{
+    for (const char* p = text; *p; ++p) SendMessageW(control, WM_CHAR, static_cast<unsigned char>(*p), 1);
+}
 // Saves what the window shows (with its frame) as <build>/<name>.bmp.
 bool SaveScreenshot(HWND hwnd, const std::string& name);
