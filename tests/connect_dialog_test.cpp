@@ -24,25 +24,12 @@ namespace {
 
 using Values = std::vector<DWORD>;
 constexpr DWORD kWait = 10000;
-const wchar_t kConnectTitle[] = L"デバイスの設定＆接続";
-const std::wstring kBoxTitle = [] {
-    wchar_t out[256] = L"";
-    MultiByteToWideChar(932, 0, kAppTitle, -1, out, 256);
-    return std::wstring(out);
-}();
-
-size_t TwoPorts(std::vector<std::string>& list) { return list = {VORLIN_FAR_PORT, VORLIN_PORT}, list.size(); }
-COMMPROP FullProps()
-{
-    COMMPROP p{};
-    p.dwSettableParams = SP_PARITY | SP_BAUD | SP_DATABITS | SP_STOPBITS | SP_HANDSHAKING | SP_PARITY_CHECK;
-    p.dwProvCapabilities = PCF_DTRDSR | PCF_RTSCTS | PCF_PARITY_CHECK | PCF_XONXOFF;
-    p.dwSettableBaud = 0x66BFF;
-    p.wSettableData = 0x0F;
-    p.wSettableStopParity = 0x1F07;
-    return p;
-}
+const COMMPROP kFullProps{
+    .dwProvCapabilities = PCF_DTRDSR | PCF_RTSCTS | PCF_PARITY_CHECK | PCF_XONXOFF,
+    .dwSettableParams = SP_PARITY | SP_BAUD | SP_DATABITS | SP_STOPBITS | SP_HANDSHAKING | SP_PARITY_CHECK,
+    .dwSettableBaud = 0x66BFF, .wSettableData = 0x0F, .wSettableStopParity = 0x1F07};
 COMMPROP g_fakeProps;
+size_t TwoPorts(std::vector<std::string>& list) { return list = {VORLIN_FAR_PORT, VORLIN_PORT}, list.size(); }
 BOOL FakeQuery(const char*, COMMPROP* props) { return *props = g_fakeProps, TRUE; }
 BOOL NobodyAnswers(const char*, COMMPROP*) { return SetLastError(ERROR_ACCESS_DENIED), FALSE; }
 
@@ -53,11 +40,11 @@ std::wstring ComboText(HWND dialog, int id)
     if (i != CB_ERR) SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     return text;
 }
-int FindItem(HWND dialog, int id, const wchar_t* text)
+void Select(HWND dialog, int id, const wchar_t* text)
 {
-    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text)));
+    LRESULT item = SendDlgItemMessageW(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(text));
+    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, item, 0);
 }
-void Select(HWND d, int id, const wchar_t* text) { SendDlgItemMessageW(d, id, CB_SETCURSEL, FindItem(d, id, text), 0); }
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 class ConnectDialog : public ::testing::Test {
@@ -69,11 +56,7 @@ protected:
             folder.Write("test.msg", "2020 開けるポートがありません。\r\n2021 ポート%sは使用中です。\r\n").c_str());
         LoadMessageCatalogue();
     }
-    void SetUp() override
-    {
-        g_fakeProps = FullProps();
-        ASSERT_NE(main_.Window(), nullptr);
-    }
+    void SetUp() override { g_fakeProps = kFullProps; }
     HWND WaitDialog(const wchar_t* title, HWND except = nullptr)
     {
         return WaitForThreadDialog(thread_, title, kWait, except);
@@ -81,32 +64,20 @@ protected:
     // Answers the message box over `owner` with OK; its text, or "" when none came.
     std::wstring AnswerBox(HWND owner)
     {
-        HWND box = WaitDialog(kBoxTitle.c_str(), owner);
-        if (!box) return L"";
-        std::wstring text = MessageBoxText(box);
+        HWND box = WaitDialog(L"通信リソース制御ユーティリティー『Vorlin2』", owner);
+        std::wstring text = box ? MessageBoxText(box) : L"";
         ClickDialogButton(box, IDOK);
         WaitUntil([&] { return !IsWindow(box); }, kWait);
         return text;
     }
-    // Opens the extended dialog from `d`, lets `edit` work in it, then applies it.
-    void Extended(HWND d, const std::function<void(HWND)>& edit)
-    {
-        ClickDialogButton(d, IDC_CONNECT_EXTENDED);
-        HWND x = WaitDialog(L"デバイスの拡張設定", d);
-        ASSERT_NE(x, nullptr);
-        edit(x);
-        ClickDialogButton(x, IDC_EXT_APPLY);
-        WaitUntil([&] { return !IsWindow(x); }, kWait);
-    }
     // Runs the dialog; the user thread runs `before`, then `user` with the dialog once
     // it shows, then closes whatever a failed check left open.
-    INT_PTR Run(PortAccess ports, const std::function<void(HWND)>& user, const wchar_t* title = kConnectTitle,
-                const std::function<void()>& before = nullptr)
+    INT_PTR Run(PortAccess ports, const std::function<void(HWND)>& user, const std::function<void()>& before = nullptr)
     {
         SetPortAccess(&ports);
         UserThread thread([&] {
             if (before) before();
-            if (HWND d = WaitDialog(title)) user(d);
+            if (HWND d = WaitDialog(L"デバイスの設定＆接続")) user(d);
             else ADD_FAILURE() << "the dialog did not show";
             for (HWND left = nullptr; !WaitUntil([&] { return !(left = FindThreadDialog(thread_, nullptr)); }, 2000);) {
                 PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
@@ -130,8 +101,8 @@ TEST_F(ConnectDialog, FirstFreePortIsChosenAndChoosingAHeldOneShows2021AndGoesBa
     ASSERT_TRUE(held.Open(VORLIN_FAR_PORT)) << GetLastError();
     EXPECT_EQ(Run({TwoPorts, QueryPortProperties},
                   [&](HWND d) {
-                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"" VORLIN_PORT);
-                      EXPECT_EQ(WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)), L"接続(&C)");
+                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT) + L"|" + WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)),
+                                L"" VORLIN_PORT L"|接続(&C)");
                       EXPECT_TRUE(Enabled(d, IDC_CONNECT_OK));
                       SaveScreenshot(d, "connect_dialog");
                       Select(d, IDC_CONNECT_PORT, L"" VORLIN_FAR_PORT);  // and notify, as a user's choice does
@@ -154,12 +125,12 @@ TEST_F(ConnectDialog, PortWithoutSpBaudShowsADisabledBaudListAndNoSelectionKeeps
     EXPECT_EQ(Run({TwoPorts, FakeQuery},
                   [&](HWND d) {
                       EXPECT_EQ(SendDlgItemMessageW(d, IDC_CONNECT_BAUD, CB_GETCOUNT, 0, 0), offered);
-                      EXPECT_FALSE(Enabled(d, IDC_CONNECT_BAUD));
-                      EXPECT_TRUE(Enabled(d, IDC_CONNECT_PARITY));
+                      EXPECT_TRUE(!Enabled(d, IDC_CONNECT_BAUD) && Enabled(d, IDC_CONNECT_PARITY));
                       SendDlgItemMessageW(d, IDC_CONNECT_BAUD, CB_SETCURSEL, WPARAM(-1), 0);
                       Select(d, IDC_CONNECT_BYTESIZE, L"7");
                       Select(d, IDC_CONNECT_PARITY, L"偶数");
                       Select(d, IDC_CONNECT_STOPBITS, L"2");
+                      // The handshake boxes map to the lines as their states say: RTS undecided toggles.
                       CheckDlgButton(d, IDC_CONNECT_RTSCTS, BST_INDETERMINATE);
                       CheckDlgButton(d, IDC_CONNECT_DTRDSR, BST_CHECKED);
                       CheckDlgButton(d, IDC_CONNECT_XONXOFF, BST_CHECKED);
@@ -181,18 +152,20 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
 {
     EXPECT_EQ(Run({TwoPorts, FakeQuery},
                   [&](HWND d) {
-                      Extended(d, [](HWND x) {
-                          EXPECT_FALSE(Enabled(x, IDC_EXT_ERRORCHAR));
-                          SendDlgItemMessageW(x, IDC_EXT_ERRORCHAR_ON, BM_CLICK, 0, 0);
-                          HWND edit = GetDlgItem(x, IDC_EXT_ERRORCHAR);
-                          SetWindowTextW(edit, L"");
-                          TypeText(edit, "xz-7e5");  // hexadecimal digits only, two at most
-                          EXPECT_EQ(WindowTextW(edit), L"7E");
-                          SetDlgItemTextW(x, IDC_EXT_XOFFLIM, L"1234");
-                          SetDlgItemTextW(x, IDC_EXT_READINTERVAL, L"4294967295");
-                          SendDlgItemMessageW(x, IDC_EXT_CTSFLOW, BM_CLICK, 0, 0);
-                          SaveScreenshot(x, "extended_dialog");
-                      });
+                      ClickDialogButton(d, IDC_CONNECT_EXTENDED);
+                      HWND x = WaitDialog(L"デバイスの拡張設定", d), edit = GetDlgItem(x, IDC_EXT_ERRORCHAR);
+                      ASSERT_NE(x, nullptr);
+                      EXPECT_FALSE(IsWindowEnabled(edit));
+                      SendDlgItemMessageW(x, IDC_EXT_ERRORCHAR_ON, BM_CLICK, 0, 0);
+                      SetWindowTextW(edit, L"");
+                      TypeText(edit, "xz-7e5");  // hexadecimal digits only, two at most
+                      EXPECT_EQ(WindowTextW(edit), L"7E");
+                      SetDlgItemTextW(x, IDC_EXT_XOFFLIM, L"1234");
+                      SetDlgItemTextW(x, IDC_EXT_READINTERVAL, L"4294967295");
+                      SendDlgItemMessageW(x, IDC_EXT_CTSFLOW, BM_CLICK, 0, 0);
+                      SaveScreenshot(x, "extended_dialog");
+                      ClickDialogButton(x, IDC_EXT_APPLY);
+                      WaitUntil([&] { return !IsWindow(x); }, kWait);
                       ClickDialogButton(d, IDC_CONNECT_OK);
                   }),
               1);
@@ -204,13 +177,11 @@ TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
 TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
 {
     std::wstring report;
-    EXPECT_EQ(Run({TwoPorts, NobodyAnswers},
-                  [](HWND d) {
-                      EXPECT_FALSE(Enabled(d, IDC_CONNECT_OK));
-                      ClickDialogButton(d, IDC_CONNECT_CANCEL);
-                  },
-                  kConnectTitle, [&] { report = AnswerBox(nullptr); }),
-              0);
+    auto user = [](HWND d) {
+        EXPECT_FALSE(Enabled(d, IDC_CONNECT_OK));
+        ClickDialogButton(d, IDC_CONNECT_CANCEL);
+    };
+    EXPECT_EQ(Run({TwoPorts, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
     EXPECT_EQ(report, L"開けるポートがありません。");
 }
 

@@ -48,22 +48,19 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR id, DWORD)
 
 } // namespace
 
-TEST(CtrlCodes, NamesAndGridCells)
+TEST(CtrlCodes, NamesAndGridEdges)
 {
-    // Names from C0, the space and C1; none (the character itself); half-width katakana; the undefined.
+    // A C1 name; none (the character itself); half-width katakana; the undefined. (The dialog
+    // test below reads a C0 name.)
     struct { int byte; const wchar_t* status; } names[] = {
-        {0x0D, L"13(0D) CR (carriage return)"}, {0x20, L"32(20) SP (space)"}, {0x41, L"65(41) A"},
-        {0x99, L"153(99) SGCI (single graphic character introducer)"}, {0xB1, L"177(B1) \xFF71"}, {0xFF, L"255(FF) 未定義"}};
+        {0x99, L"153(99) SGCI (single graphic character introducer)"}, {0x41, L"65(41) A"}, {0xB1, L"177(B1) \xFF71"},
+        {0xFF, L"255(FF) 未定義"}};
     wchar_t text[128];
-    for (const auto& n : names) {
-        FormatCtrlCodeStatus(n.byte, text, 128);
-        EXPECT_STREQ(text, n.status);
-    }
+    for (const auto& n : names) EXPECT_STREQ((FormatCtrlCodeStatus(n.byte, text, 128), text), n.status);
     FormatCtrlCodeStatus(0x0D, text, 4);
     EXPECT_EQ(wcslen(text), 3u) << "a short buffer is never overrun";
-    struct { int x, y, byte; } hits[] = {{29, 29, 0},   {47, 47, 0},    {48, 29, 1},    {29 + 19 * 13 + 5, 35, 13},
-                                         {332, 332, 255}, {20, 100, -1}, {100, 20, -1}, {333, 100, -1},
-                                         {100, 333, -1}, {-30, -30, -1}};
+    // The last pixel of a cell, the first of the next, the grid's last pixel and the one past it.
+    struct { int x, y, byte; } hits[] = {{47, 47, 0}, {48, 29, 1}, {332, 332, 255}, {333, 100, -1}, {100, 20, -1}};
     for (const auto& h : hits) EXPECT_EQ(CtrlCodeGridHitTest(h.x, h.y), h.byte) << h.x << "," << h.y;
 }
 

@@ -96,13 +96,11 @@ TEST_F(Layout, DraggingBordersFollowsTheCursorButStopsAt640By400)
     RECT end = Window();
     EXPECT_EQ(Values({end.right - end.left, end.right, end.top, end.bottom}),
               Values({640, start.right, start.top, start.bottom}));
-
     // A modest drag of the bottom edge follows the cursor with its offset.
     start = end;
     Drag(HTBOTTOM, POINT{start.left + 100, start.bottom - 2}, POINT{start.left + 300, start.bottom + 48});
     end = Window();
     EXPECT_EQ(Values({end.bottom, end.right - end.left}), Values({start.bottom + 50, 640}));
-
     // The corner dragged up and left past the limits stops at 640 x 400; the children follow.
     Drag(HTBOTTOMRIGHT, POINT{end.right - 1, end.bottom - 1}, POINT{end.left + 10, end.top + 10});
     start = end;

@@ -56,7 +56,6 @@ protected:
     void TearDown() override { StopLogThread(); }
 
     void Apply() { ASSERT_TRUE(SetLogSettings(&settings_)); }
-
     // Sets the rotation, fills the file with `existing` dots first, opens it.
     std::string Open(const std::string& name, uint32_t type = LOGTYPE_APPEND, int64_t limit = kNoLimit,
                      size_t existing = 0)
@@ -67,7 +66,6 @@ protected:
         EXPECT_TRUE(OpenLogFile(owner_, path.c_str())) << path;
         return path;
     }
-
     // What the log reported to its owner, the main window.
     std::wstring Status()
     {
@@ -111,7 +109,6 @@ TEST_F(LogThreadTest, WindowSettingsAndAThreadThatHasEnded)
     // Null pointers are answered, not followed.
     EXPECT_EQ(SendMessageA(GetLogWindow(), WM_LOG_GET_SETTINGS, 0, 0), 1);
     EXPECT_EQ(SendMessageA(GetLogWindow(), WM_LOG_SET_SETTINGS, 0, 0), 1);
-
     // A window that no longer answers: opening fails (reported, the handle closed again).
     StopLogThread();
     std::string path = dir_.File("late.log");
@@ -158,7 +155,6 @@ TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
     EXPECT_NE(Status().find(std::wstring(pipeName.begin(), pipeName.end())), std::wstring::npos);
     CloseHandle(pipe);
     EXPECT_TRUE(PostAndAwait("A", first, 5 + 6));
-
     // A second file that answers: the first is closed only now.
     EXPECT_FALSE(FileIsClosedByOthers(first));
     std::string second = Open("second.log");
@@ -196,7 +192,6 @@ TEST_F(LogThreadTest, AutoOpensNumberedFilesSkippingThoseThatExistAndStopsWhenNo
     for (int i = 0; i < 5; ++i) Post(std::string(5000, 'A'));
     ASSERT_TRUE(PostAndAwait("AA", numbered(4), HexOfA(2).size()));
     EXPECT_EQ(ReadWholeFile(numbered(3)), "keep");
-
     // So long a name that the numbered name does not fit in 260 bytes: logging stops silently.
     path = Open(std::string(254 - dir_.Path().size() - 1, 'n') + ".log", LOGTYPE_AUTO, 65536);
     ASSERT_EQ(path.size(), 258u);

@@ -55,7 +55,6 @@ TEST(MainWindow, WindowChildrenAndMenu)
     EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(hwnd, IDC_STATUS_BAR), GWL_STYLE) & SBARS_SIZEGRIP);
     EXPECT_EQ(ClassOf(GetDlgItem(hwnd, IDC_LOG_VIEW)), L"VORLIN21_LOG_VIEW_CLASS");
     EXPECT_TRUE(GetDlgItem(hwnd, IDC_MODEM_PANEL) && !IsWindowEnabled(GetDlgItem(hwnd, IDC_MODEM_PANEL)));
-
     // The menu reads in Japanese (the resource script is UTF-8). No toolbar exists yet, so
     // its customisation item is greyed.
     HMENU menu = GetMenu(hwnd);
@@ -89,20 +88,4 @@ TEST(MainWindow, ReceiveRecordsReachTheAutomationEventBeforeTheView)
     SetReceiveSinkForTest(nullptr);
     SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_viewProc));
     EXPECT_EQ(g_arrivals, (std::vector<std::string>{"event:abc", "view:1:abc", "view:0:xy", "view:3:z"}));
-}
-
-TEST(MainWindow, RegisteringASecondModelessDialogDestroysTheFirst)
-{
-    MainWindowHost host;
-    HWND first = CreateWindowExA(0, "STATIC", "first", WS_POPUP, 0, 0, 10, 10, host.Window(), nullptr, nullptr, nullptr);
-    HWND second = CreateWindowExA(0, "STATIC", "second", WS_POPUP, 0, 0, 10, 10, host.Window(), nullptr, nullptr, nullptr);
-    SendMessageA(host.Window(), WM_VORLIN_SET_MODELESS, reinterpret_cast<WPARAM>(first), 0);
-    EXPECT_TRUE(IsWindow(first));
-    SendMessageA(host.Window(), WM_VORLIN_SET_MODELESS, reinterpret_cast<WPARAM>(second), 0);
-    EXPECT_FALSE(IsWindow(first));
-    EXPECT_TRUE(IsWindow(second));
-    // Closing drops the registered dialog too.
-    SendMessageA(host.Window(), WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(second));
-    EXPECT_FALSE(IsWindow(host.Window()));
 }

@@ -143,7 +143,6 @@ TEST_F(Catalogue, FallbackSystemAndGarbageTextsAreNeverFormatted)
     LoadMessageCatalogue();
     EXPECT_EQ(Lookup(5), SystemText(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(Format(2021, "COM5"), SystemText(ERROR_FILE_NOT_FOUND));
-
     // A file name with the conversion 2021 takes: the fallback names it literally.
     UseFile("1 x\n", "odd%s.msg");
     std::string text = Format(2021, "COM5");

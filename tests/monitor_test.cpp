@@ -36,7 +36,6 @@ protected:
         ASSERT_TRUE(run_.Start(temp_.Path()));
         ASSERT_TRUE(hwnd_ = run_.WaitForMainWindow());
     }
-
     // Opens the connect dialog by posting `message` to the main window and chooses our port.
     HWND OpenConnectDialog(UINT message, WPARAM wParam)
     {
@@ -79,12 +78,10 @@ TEST_F(Monitor, ConnectWatchSendReconfigureAndDisconnect)
     // The receive record in the log file: header, hex line, empty line.
     EXPECT_TRUE(LogHas("00001 " + Sjis(L"<受信>") + "      "));
     EXPECT_TRUE(LogHas(Sjis(L"データサイズ = 7") + "\r\n68 65 6c 6c 6f 0d 0a\r\n\r\n"));
-
     // Quick send of the first entry of the button file reaches the far end and is logged.
     PostMessageA(hwnd_, WM_COMMAND, IDM_QUICK_SEND_FIRST, 0);
     EXPECT_EQ(peer.Read(6, kWait), "PING\r\n");
     EXPECT_TRUE(LogHas("00001 " + Sjis(L"<送信>")) && LogHas("50 49 4e 47 0d 0a\r\n"));
-
     // Logging stopped: what is sent now is not logged. The writer takes sends in order, so once
     // PING has come, the record of ABC was handed to the log before; restarted, it logs again.
     Command(IDM_LOG_STOP);
@@ -95,7 +92,6 @@ TEST_F(Monitor, ConnectWatchSendReconfigureAndDisconnect)
     ASSERT_TRUE(peer.Write("RRRR"));
     EXPECT_TRUE(LogHas("52 52 52 52\r\n"));
     EXPECT_EQ(Log().find("41 42 43\r\n"), std::string::npos) << "sent while logging was stopped";
-
     // F5 while connected changes the settings without closing the port; the engine's numbers
     // start at 1 again. A send posted once the dialog has gone runs after the change.
     PostMessageA(hwnd_, WM_KEYDOWN, VK_F5, 0);
@@ -112,7 +108,6 @@ TEST_F(Monitor, ConnectWatchSendReconfigureAndDisconnect)
     size_t last = log.rfind(Sjis(L"<受信>"));
     ASSERT_NE(last, std::string::npos);
     EXPECT_EQ(log.substr(last - 6, 6), "00001 ") << "numbers restart after a reconfiguration";
-
     // The disconnect command (Shift+F5; a posted key cannot carry the shift state).
     PostMessageA(hwnd_, WM_COMMAND, IDM_DISCONNECT, 0);
     EXPECT_TRUE(WaitUntil([&] { return WindowTextW(hwnd_) == L"未接続 - " + kTitle; }, kWait));

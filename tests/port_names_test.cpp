@@ -79,7 +79,6 @@ TEST(StoredPortSettings, ComeBackUnderThePortsOwnSectionAndSpareTheOpenPort)
     open.flags = DEVICE_OPEN;  // the open port's record is left as it is
     LoadPortSettings(open);
     EXPECT_EQ(open.dcb.BaudRate, 0u);
-
     // A name that fills its field without a NUL is cut at the field's end.
     DeviceSettings unterminated{};
     memset(unterminated.portName, 'P', sizeof unterminated.portName);

@@ -45,7 +45,6 @@ TEST_F(ProgramStart, NormalStartShowsTheTitledWindowAndClosesCleanly)
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(hwnd) != FALSE; }, 10000));
     EXPECT_EQ(WindowTextW(hwnd), L"通信リソース制御ユーティリティー『Vorlin2』");
     SaveScreenshot(hwnd, "main_window");
-
     // No port is open, so closing asks nothing; every thread ends with the process.
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
     DWORD code = 99;
@@ -68,7 +67,6 @@ TEST_F(ProgramStart, StartedByAutomationTheWindowIsHiddenAndTheCloseBoxRefuses)
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
     EXPECT_TRUE(IsWindow(hwnd));
     EXPECT_TRUE(run_.Running());
-
     // The menu's exit command still closes.
     PostMessageA(hwnd, WM_COMMAND, IDM_EXIT, 0);
     DWORD code = 99;

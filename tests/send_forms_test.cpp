@@ -140,7 +140,6 @@ TEST(SendForms, AcceptedLinesWithWarningsAndTheFieldLimits)
     p = Parse(start + "TITLE=t LENGTH=4 DATA=" + std::string(2000, 'd') + "\n");
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(strlen(p.form->fields[0].data), 1023u - 5u);  // the token is cut to 1023 characters
-
     // The 33rd field stops the section and keeps nothing.
     std::string text = "[many]\n";
     for (int i = 0; i < 32; ++i) text += "EDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n";
@@ -192,7 +191,6 @@ TEST(SendForms, OnlyBuiltFormsAreSentAndAnUnallocatableOneIsError14)
     Bytes bytes{1};
     EXPECT_TRUE(MakeMultiEditFormBlock(*form, bytes) == ERROR_OUTOFMEMORY && bytes.empty());
     EXPECT_EQ(SendMultiEditForm(main, *form, true), static_cast<DWORD>(ERROR_OUTOFMEMORY));
-
     // A form whose controls are not all built gives no bytes and sends nothing.
     Parsed p = Parse("[s]\nEDIT STYLE=TEXT TITLE=a CONVERT=HEX LENGTH=4\n"
                      "COMBO STYLE=DROPDOWN TITLE=b CONVERT=BIN LENGTH=8 DATA=00000001,11111111\n");

@@ -190,7 +190,6 @@ TEST_F(Engine, RecordsAreNumberedFromOnePerStartOnScreenAndInTheLogAndReadsOfNot
         EXPECT_TRUE(main_.ioErrors.empty());
     }
     StopLogThread();  // writes what it was sent, then closes the file
-
     // Header lines: number, kind name padded to 12 bytes, time, size; then the bytes.
     const std::string log = ReadWholeFile(path);
     size_t sent = log.find("00001 <送信>      "), unsent = log.find("00001 <送信エラー>");
@@ -320,7 +319,6 @@ TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
     EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
     CloseHandle(done[0]);
     CloseHandle(done[1]);
-
     // Waiting for a line request, the main thread still serves messages sent to it: the
     // request is held until a message sent meanwhile has been answered (or has timed out).
     Stop();

@@ -75,7 +75,6 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     closed.push_back("CloseHandle");
     // The last error, whether the handle is set, whether the record is marked open.
     auto state = [&] { return Values{GetLastError(), port_ != INVALID_HANDLE_VALUE, !!(record_.flags & DEVICE_OPEN)}; };
-
     // A failing open closes its new handle and keeps the failure's error.
     UseNotingCalls(true);
     record_.flags = DEVICE_OPEN;
@@ -104,7 +103,6 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     EXPECT_EQ(state(), (Values{ERROR_INVALID_PARAMETER, 1, 1}));
     EXPECT_EQ(g_calls, configure);
     ExpectWorks(port_, "still open");
-
     // Held by this process, the port opens no second time and answers no property query.
     COMMPROP properties{};
     EXPECT_FALSE(QueryPortProperties(VORLIN_PORT, &properties));
@@ -131,7 +129,6 @@ TEST_F(PortDevice, RecoveryPurgesOnlyTheOtherDirectionAndAPendingControlKeepsIts
                               "ClearCommError", "PurgeComm " + std::to_string(PURGE_RXABORT | PURGE_RXCLEAR),
                               "FlushFileBuffers"}));
     EXPECT_NE(RunLineFunction(port_, 77), 0u);
-
     // A device control that completes later: the count comes from its result.
     calls_.deviceIoControl = [](HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD returned, LPOVERLAPPED ov) {
         *returned = 0;

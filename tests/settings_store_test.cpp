@@ -176,7 +176,6 @@ TEST_F(SettingsStore, ValuesParseAndClamp)
               Values({1, 0, LOGTYPE_APPEND, KANJI_UTF8, KANJI_JIS, FONT_SS, NEWLINE_CRCRLF}));
     EXPECT_EQ(Values({d.fParity, d.fOutX, d.fDtrControl, d.XonLim, d.ByteSize, uint8_t(d.XonChar)}),
               Values({0, 1, 2, 1, 7, 255}));
-
     // Log sizes below 65536 are raised to it; values the view cannot work with give the defaults.
     const struct { const char *size, *count, *wheel, *buffer; Values expected; } limits[] = {
         {"1000", "0", "0", "1023", {65536, 10000, 3, 10240}},
@@ -221,7 +220,6 @@ TEST_F(SettingsStore, SavesWriteWhatWasLoaded)
     for (const std::string& line : Split(device + " DIRECTORY=log" + log + " " + view))
         EXPECT_NE(text.find("\n" + line + "\r\n"), std::string::npos) << line;
     EXPECT_EQ(text.find("CTRL_BMP_LL=big.bmp"), text.rfind("CTRL_BMP_"));  // never written
-
     // The relative log folder is looked for from this test program's folder, where it does not lie.
     WritePrivateProfileStringA("LOG", "DIRECTORY", logFolder.c_str(), path.c_str());
     Loaded second;
@@ -247,7 +245,6 @@ TEST_F(SettingsStore, SwitchToolbarAndTheFirstWriteWithoutAFile)
 
     UseIni("[LINE]\r\nX=ENABLE\r\n");
     EXPECT_TRUE(IsXonXoffPanelEnabled());
-
     // Without a file, the first write creates it in the program's folder.
     SetIniFileForTesting("");
     EXPECT_STREQ(LocateIniFile(), "");

@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,21 +15,6 @@ static CtrlCodeSet Codes(const std::function<bool(int)>& marked)
     CtrlCodeSet set{};
     for (int c = 0; c < 256; ++c) set.code[c] = marked(c);
     return set;
-}
-
-TEST(SettingsValues, IntegersAndMappingStayInBounds)
-{
-    char small[5];
-    memset(small, 'Z', sizeof small);
-    MapUpperHalfWidth("abcdefghij", small, 4);
-    EXPECT_STREQ(small, "ABC");
-    EXPECT_EQ(small[4], 'Z');
-
-    const std::string nines(10000, '9');
-    const struct { std::string text; std::optional<int32_t> value; } integers[] = {
-        {"  42", 42}, {"+7xyz", 7}, {"", {}}, {"-", {}}, {"１２", {}}, {nines, INT32_MAX}, {"-" + nines, INT32_MIN}};
-    for (const auto& c : integers) EXPECT_EQ(ParseInteger(c.text.c_str()), c.value) << c.text.substr(0, 8);
-    EXPECT_GT(*ParseInteger64(std::string(400, '9').c_str()), INT64_MAX / 20);
 }
 
 TEST(SettingsValues, CharValuesReadDigitsOrTheFirstByteAndWriteHighBytesAsDigits)

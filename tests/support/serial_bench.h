@@ -20,7 +20,6 @@ public:
     ~FarEnd() { Close(); }
     FarEnd(const FarEnd&) = delete;
     FarEnd& operator=(const FarEnd&) = delete;
-
     // 9600 8N1, DTR and RTS on, both directions emptied; false with the last error set.
     bool Open(const char* name);
     void Close();

@@ -10,7 +10,6 @@ public:
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-
     // Full Windows path of the folder, without a trailing backslash.
     const std::string& Path() const { return path_; }
     // Full path of `name` (which may hold subfolders) inside the folder.
