@@ -191,7 +191,4 @@ TEST_F(Catalogue, ShippedFileHoldsEveryNumberWithTheInsertsItsCallersPass)
         EXPECT_TRUE(!text.empty() && text.find("(" + std::to_string(number) + ")") == text.npos) << number << text;
         EXPECT_EQ(Inserts(text.c_str()), ExpectedInserts(number)) << number;
     }
-    EXPECT_NE(Format(2021, "COM7").find("COM7"), std::string::npos);
-    std::string text = Format(2011, 14, 32);
-    EXPECT_TRUE(text.find("14") != text.npos && text.find("32") != text.npos) << text;
 }

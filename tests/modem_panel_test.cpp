@@ -1,5 +1,5 @@
-// The modem status panel on a window that records its line requests, then on the
-// program's own main window connected to a virtual null-modem cable.
+// The modem status panel of the main window: with its line requests recorded, then connected to
+// a virtual null-modem cable.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -25,29 +25,20 @@ using Requests = std::vector<LPARAM>;
 Requests g_requests;
 LRESULT LampOf(HWND panel, int line) { return SendMessageA(panel, WM_PANEL_GET_LINE, 0, line); }
 
+WNDPROC g_mainProc = nullptr;
+LRESULT CALLBACK RecordingMain(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_VORLIN_LINE_FUNCTION) return g_requests.push_back(lParam), 1;
+    return CallWindowProcA(g_mainProc, hwnd, msg, wParam, lParam);
+}
+
+// The real main window's panel; the line requests it sends the window are recorded, not run.
 class Panel : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-            if (msg != WM_VORLIN_LINE_FUNCTION) return DefWindowProcA(hwnd, msg, wParam, lParam);
-            return g_requests.push_back(lParam), LRESULT(1);
-        };
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = "PanelTestMain";
-        RegisterClassA(&wc);
-        main_ = CreateWindowExA(0, wc.lpszClassName, "panel", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 700, 200,
-                                nullptr, nullptr, wc.hInstance, nullptr);
-        SetMainWindow(main_);
-        ASSERT_NE(panel_ = CreateModemPanel(main_), nullptr);
-        SendMessageA(panel_, 0xD441, 0, 0);
-    }
-    void TearDown() override
-    {
-        SetMainWindow(nullptr);
-        DestroyWindow(main_);
+        g_mainProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(main_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingMain)));
     }
     LRESULT Lamp(int line) { return LampOf(panel_, line); }
     bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(panel_, id)) != FALSE; }
@@ -74,23 +65,9 @@ protected:
         return c;
     }
 
-    HWND main_ = nullptr, panel_ = nullptr;
+    testing_support::MainWindowHost host_;
+    HWND main_ = host_.Window(), panel_ = GetDlgItem(main_, IDC_MODEM_PANEL);
 };
-
-TEST_F(Panel, StartsDisabledAndDarkAndShowsXonXoffOnlyWhenAsked)
-{
-    EXPECT_FALSE(IsWindowEnabled(panel_));
-    for (int line = 0; line <= 7; ++line) EXPECT_EQ(Lamp(line), 0) << line;
-    TempFolder folder;
-    SetIniFileForTesting(folder.Write("Vorlin2.ini", "[LINE]\r\nX=ENABLE\r\n").c_str());
-    HWND asked = CreateModemPanel(main_);
-    SetIniFileForTesting(nullptr);
-    for (int id : {IDC_PANEL_XON, IDC_PANEL_XOFF, IDC_PANEL_XONXOFF_GROUP}) {
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(panel_, id))) << id;
-        EXPECT_TRUE(IsWindowVisible(GetDlgItem(asked, id))) << id;
-    }
-    DestroyWindow(asked);
-}
 
 TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
 {
@@ -113,8 +90,8 @@ TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
         EXPECT_TRUE(IsWindowEnabled(panel_));
         EXPECT_EQ(g_requests, c.requests);
         EXPECT_EQ(Requests({Lamp(LINE_DTR), Lamp(LINE_RTS), Lamp(LINE_BREAK)}), Requests({c.dtrLamp, c.rtsLamp, 34}));
-        EXPECT_EQ(Enabled(IDC_PANEL_DTR), c.dtrLamp != 20);  // only lines the user switches can be clicked
-        EXPECT_EQ(Enabled(IDC_PANEL_RTS), c.rtsLamp != 20);
+        // Only lines the user switches can be clicked.
+        EXPECT_TRUE(Enabled(IDC_PANEL_DTR) == (c.dtrLamp != 20) && Enabled(IDC_PANEL_RTS) == (c.rtsLamp != 20));
         EXPECT_EQ(std::vector<COLORREF>({FaceColour(IDC_PANEL_DTR), FaceColour(IDC_PANEL_RTS), FaceColour(IDC_PANEL_BREAK)}),
                   std::vector<COLORREF>({c.dtrColour, c.rtsColour, face}));
         EXPECT_EQ(Requests({Lamp(LINE_CTS), Lamp(LINE_DSR), Lamp(LINE_RLSD)}), Requests({18, 18, 18}));

@@ -24,12 +24,7 @@ constexpr DWORD kAllLines = MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON;
 using IoError = std::pair<DWORD, LPARAM>;
 
 // More than the cable holds while the far end does not read: its write stays pending.
-const std::string& BigBlock()
-{
-    static std::string block;
-    while (block.size() < (1u << 20)) block += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    return block;
-}
+const std::string kBig(1u << 20, 'Z');
 
 // Records as "<kind><number>:<bytes> ", kinds Send, Receive, Error (unsent), Discard.
 std::string Summary(const std::vector<SeenRecord>& records)
@@ -37,7 +32,7 @@ std::string Summary(const std::vector<SeenRecord>& records)
     std::string out;
     for (const SeenRecord& r : records)
         out += (r.kind < 4 ? "SRED"[r.kind] : '?') + std::to_string(r.number) + ":" +
-               (r.bytes == BigBlock() ? "<big>" : r.bytes) + " ";
+               (r.bytes == kBig ? "<big>" : r.bytes) + " ";
     return out;
 }
 
@@ -68,9 +63,9 @@ protected:
     }
     void Start(decltype(DeviceCalls::writeFile) writeFile)
     {
-        DeviceCalls calls = Win32DeviceCalls();
-        calls.writeFile = writeFile;
-        Start(calls);
+        calls_ = Win32DeviceCalls();
+        calls_.writeFile = writeFile;
+        Start(calls_);
     }
     void Stop()
     {
@@ -81,10 +76,7 @@ protected:
         }
         threads_.clear();
     }
-    bool Send(const std::string& bytes, bool asynchronous = false)
-    {
-        return SubmitSend(bytes.data(), static_cast<uint32_t>(bytes.size()), asynchronous) == 0;
-    }
+    bool Send(const std::string& bytes, bool async = false) { return !SubmitSend(bytes.data(), bytes.size(), async); }
     bool AwaitRecords(size_t count) { return PumpUntil([&] { return main_.records.size() >= count; }); }
     bool Line(DWORD code) { return SendMessageA(main_.Handle(), WM_VORLIN_LINE_FUNCTION, 0, code) != 0; }
     // Sends complete at once and leave no record.
@@ -263,7 +255,7 @@ TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue
     Start([](HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED ov) {
         return ++g_writes, WriteFile(port, bytes, count, written, ov);
     });
-    ASSERT_TRUE(Send(BigBlock(), true));
+    ASSERT_TRUE(Send(kBig, true));
     ASSERT_TRUE(PumpUntil([&] { return g_writes == 1; }));  // a cancel now finds the write under way
     SendMessageA(main_.Handle(), WM_VORLIN_CANCEL_WRITE, 0, 0);
     ASSERT_TRUE(AwaitRecords(1));
@@ -275,7 +267,7 @@ TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue
     ASSERT_TRUE(Send("after"));
     EXPECT_EQ(peer_.Read(5, 3000), "after");
 
-    for (const std::string& bytes : {BigBlock(), std::string("a"), std::string("b"), std::string("c")})
+    for (const std::string& bytes : {kBig, std::string("a"), std::string("b"), std::string("c")})
         ASSERT_TRUE(Send(bytes, true));
     ASSERT_TRUE(PumpUntil([&] { return g_writes == 3; }));
     Stop();
