@@ -1,5 +1,5 @@
-// The shared text utilities: digit converters, sanitising, hex text, trimming,
-// and the edit input filters on real edit controls.
+// The shared text utilities: digit converters, sanitising, and the edit input filters on real
+// edit controls.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -56,17 +56,6 @@ TEST(TextUtils, DigitGroupsReadAsNumbersAndSanitisingNeverPassTheirEnds)
         SanitizeBytes(fenced.data, c.in.size(), '.');
         EXPECT_EQ(Bytes(fenced.data, fenced.data + c.in.size()), c.out) << c.in.size();
     }
-}
-
-TEST(TextUtils, HexUpToTheFirstZeroAndTrailingBlanksOnly)
-{
-    char out[16];
-    memset(out, 'Z', sizeof out);
-    const uint8_t text[] = {0x41, 0xFF, 0x0A, 0x00, 0x42};
-    EXPECT_EQ(BytesToHexText(text, out), out + 6);
-    EXPECT_EQ(std::string(out, 8), std::string("41FF0A\0Z", 8));
-    std::string trimmed = "  text \t\r\n ";
-    EXPECT_STREQ(TrimTrailingSpace(trimmed.data()), "  text");
 }
 
 namespace {
