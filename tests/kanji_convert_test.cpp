@@ -98,13 +98,9 @@ TEST(Converters, KnownInput)
 TEST(Converters, NeverWritePastTheCapacity)
 {
     std::mt19937 random(20261206);
-    int runs = 0;
     for (int round = 0; round < 3000; ++round) {
         std::vector<uint8_t> in(random() % 200);
-        for (auto& b : in) {  // escape-rich, for the JIS states
-            unsigned r = random();
-            b = (r & 0x700) == 0 ? 0x1B : static_cast<uint8_t>(r);
-        }
+        for (auto& b : in) b = random() % 8 ? static_cast<uint8_t>(random()) : 0x1B;  // escape-rich, for the JIS states
         const size_t length = in.size();
         for (size_t capacity : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, length / 2, length, length + 1,
                                 2 * length + 2, static_cast<size_t>(random() % 64)}) {
@@ -112,16 +108,12 @@ TEST(Converters, NeverWritePastTheCapacity)
                 std::vector<uint8_t> out(capacity + 16, 0xCD);
                 uint32_t state = random() & 1;
                 size_t written = Convert(which, in.data(), length, out.data(), capacity,
-                                     which == UTF8 ? '?' : (random() & 1) ? '_' : 0, &state);
-                ASSERT_LE(written, capacity) << "converter " << which;
-                for (size_t i = capacity; i < out.size(); ++i) ASSERT_EQ(out[i], 0xCD) << "converter " << which;
-                ASSERT_LE(state, 1u);
-                if (which == EUC) {
-                    ASSERT_EQ(written, std::min(length, capacity));  // one byte out per byte in
-                }
-                ++runs;
+                                         which == UTF8 ? '?' : (random() & 1) ? '_' : 0, &state);
+                ASSERT_TRUE(written <= capacity && state <= 1) << "converter " << which;
+                ASSERT_EQ(std::count(out.begin() + capacity, out.end(), 0xCD), 16) << "converter " << which;
+                // EUC gives one byte out per byte in.
+                ASSERT_TRUE(which != EUC || written == std::min(length, capacity));
             }
         }
     }
-    EXPECT_GT(runs, 50000);
 }

@@ -1,3 +1,4 @@
+// The log file's text, byte for byte, for every layout and conversion.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -28,12 +29,7 @@ std::string Write(const LogSettings& s, uint32_t kind, uint32_t number, const st
     return text;
 }
 
-LogSettings Defaults()  // header and hex, 26 bytes per line, space separator
-{
-    LogSettings s;
-    LoadLogSettings(s);
-    return s;
-}
+LogSettings Defaults() { LogSettings s; return LoadLogSettings(s), s; }  // header, hex, 26 a line, blank between
 
 void TextOnly(LogSettings& s) { s.header = s.hex = 0, s.ascii = 1; }
 template <uint32_t kKanji, uint32_t kBytesPerLine = 26>  // text only, control codes as '_'
@@ -94,7 +90,6 @@ TEST(LogWriter, RecordsByteForByte)
         {"JIS shift in", Kanji<KANJI_JIS>, LOGREC_RECEIVE, 1, "\x1B$B", "\r\n\r\n"},
         {"JIS next record", Kanji<KANJI_JIS>, LOGREC_RECEIVE, 1, "$\"", "$\"\r\n\r\n"},
         {"UTF-8", Kanji<KANJI_UTF8>, LOGREC_RECEIVE, 1, "\xE3\x81\x82\xEF\xBD\xB1\t\xF0", "あｱ_?\r\n\r\n"},
-        {"SJIS", Kanji<KANJI_SJIS>, LOGREC_RECEIVE, 1, "あ\x01", "あ_\r\n\r\n"},
         {"text kind", [](LogSettings&) {}, LOGREC_TEXT, 3, "ポート開始", "00003 <ログ>      " + kHead + "10\r\nポート開始\r\n\r\n"},
         // A zero byte ends the text; the field keeps the record's length.
         {"error text with zero", [](LogSettings& s) { s.header = 0; }, LOGREC_ERROR_TEXT, 3, std::string("ab\0cd", 5),

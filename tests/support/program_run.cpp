@@ -16,8 +16,6 @@ bool InstallProgram(const std::string& folder)
     return true;
 }
 
-ProgramRun::~ProgramRun() { Kill(); }
-
 bool ProgramRun::Start(const std::string& folder, const std::string& arguments)
 {
     Kill();
@@ -61,16 +59,6 @@ HWND ProgramRun::WaitForDialog(HWND except, std::chrono::milliseconds timeout)
     auto ready = [&] { return (found = FindWindowOfClass("#32770")) && found != except && IsWindowVisible(found); };
     return WaitUntil(ready, static_cast<DWORD>(timeout.count())) ? found : nullptr;
 }
-
-bool ProgramRun::WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode)
-{
-    if (!info_.hProcess) return true;
-    if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return false;
-    if (exitCode) GetExitCodeProcess(info_.hProcess, exitCode);
-    return true;
-}
-
-bool ProgramRun::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
 void ProgramRun::Kill()
 {

@@ -14,9 +14,10 @@ bool InstallProgram(const std::string& folder);
 class ProgramRun {
 public:
     ProgramRun() = default;
-    ~ProgramRun();  // ends the process if it still runs
+    ~ProgramRun() { Kill(); }  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
+
     // Starts <folder>\Vorlin2.exe with `arguments` in `folder`.
     bool Start(const std::string& folder, const std::string& arguments = "");
     // The first top-level window of the process with the class, or null.
@@ -26,8 +27,12 @@ public:
     // A visible dialog or message box of the program other than `except`, or null after `timeout`.
     HWND WaitForDialog(HWND except = nullptr, std::chrono::milliseconds timeout = std::chrono::seconds(15));
     // True when the process ended within `timeout`; exitCode receives its code.
-    bool WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode = nullptr);
-    bool Running() const;
+    bool WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode = nullptr)
+    {
+        if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return false;
+        return !exitCode || GetExitCodeProcess(info_.hProcess, exitCode);
+    }
+    bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     void Kill();
 
 private:
