@@ -163,21 +163,6 @@ TEST_F(LogThreadTest, HandleWithoutSizeLeavesTheOldFileInUse)
     EXPECT_EQ(ReadWholeFile(first), "old\r\n41\r\n\r\n");
 }
 
-TEST_F(LogThreadTest, CyclicRewindsAfterTheCrossingRecordAndOnASmallerLimit)
-{
-    // Already over the limit when opened: the next record lands at the end, the check after it rewinds.
-    std::string path = Open("cyclic.log", LOGTYPE_CYCLIC, 65536, 70000);
-    ASSERT_TRUE(PostAndAwait("A", path, 70000 + 6));
-    ASSERT_TRUE(PostAndAwait("AA", path, 0, "41 41\r\n\r\n..."));
-    EXPECT_EQ(ReadWholeFile(path).size(), 70000u + 6);
-
-    path = Open("shrink.log", LOGTYPE_CYCLIC, kNoLimit, 100000);
-    ASSERT_TRUE(PostAndAwait("A", path, 100000 + 6));
-    settings_.maxFileSize = 65536;
-    Apply();  // rewinds at once
-    ASSERT_TRUE(PostAndAwait("AA", path, 0, "41 41\r\n\r\n..."));
-}
-
 TEST_F(LogThreadTest, AutoOpensNumberedFilesSkippingThoseThatExistAndStopsWhenNoneCanBeMade)
 {
     ASSERT_TRUE(CreateDirectoryA(dir_.File("d.x").c_str(), nullptr));  // a dot in a folder is no extension

@@ -79,7 +79,7 @@ void* FailingAllocator(size_t count, size_t size)
 
 } // namespace
 
-TEST(LineRule, LinesOfEachLayout)
+TEST(ViewArithmetic, LinesOfEachLayoutWrapsAndScrolling)
 {
     const std::string kana("\x42\x30\x44\x30" "A\0", 6);  // UTF-16 "あいA": two full-width units and one narrow
     struct { const char* flags; uint32_t wrap, newline; std::string in; Lines out; } cases[] = {
@@ -112,6 +112,11 @@ TEST(LineRule, LinesOfEachLayout)
     o.kanji = KANJI_UTF8;
     o.decodeSize = 4;
     EXPECT_EQ(Walk(o, "abcdefgh"), (Lines{"Tabcd"})) << "decoded text is cut at the buffer's size";
+    EXPECT_EQ(ScrollTarget(SB_THUMBTRACK, 0, 100, 10, 5000), 90);
+    EXPECT_EQ(ScrollTarget(SB_PAGEDOWN, 3, 100, 1, 0), 4) << "a one-line window still pages by one line";
+    // One character: (1 + 1) / 3 bytes is 0, 1 is used.
+    EXPECT_EQ(AutoHexBytesPerLine(10, 10) * AutoColumnsPerLine(5, 10), 1u);
+    EXPECT_EQ(WheelSteps(-32768, 0xFFFFFFFFu), 273ull * 0xFFFFFFFFull) << "no 32-bit overflow";
 }
 
 TEST(ViewStore, FailedRebuildKeepsSizesThatMatchWhatExists)
@@ -139,15 +144,6 @@ TEST(ViewStore, FailedRebuildKeepsSizesThatMatchWhatExists)
     EXPECT_EQ(s.decodeSize, 2048u);
     SetStoreAllocator(nullptr);
     FreeStore(s);
-}
-
-TEST(Scrolling, ThumbBeyondTheEndOneLinePagesWrapsOfNothingAndBigWheels)
-{
-    EXPECT_EQ(ScrollTarget(SB_THUMBTRACK, 0, 100, 10, 5000), 90);
-    EXPECT_EQ(ScrollTarget(SB_PAGEDOWN, 3, 100, 1, 0), 4) << "a one-line window still pages by one line";
-    // One character: (1 + 1) / 3 bytes is 0, 1 is used.
-    EXPECT_EQ(AutoHexBytesPerLine(10, 10) * AutoColumnsPerLine(5, 10), 1u);
-    EXPECT_EQ(WheelSteps(-32768, 0xFFFFFFFFu), 273ull * 0xFFFFFFFFull) << "no 32-bit overflow";
 }
 
 namespace {

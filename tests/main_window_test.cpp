@@ -1,6 +1,5 @@
-// The main window inside the test process: the routing of the records the engine posts it, and
-// its menu without a toolbar. (Its menu texts and states follow the connection in the
-// connection-state test.)
+// The main window inside the test process: the routing of the records the engine posts it. (Its
+// menu texts and states follow the connection in the connection-state test.)
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -56,11 +55,4 @@ TEST(MainWindow, ReceiveRecordsReachTheAutomationEventBeforeTheView)
     SetReceiveSinkForTest(nullptr);
     SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_viewProc));
     EXPECT_EQ(g_arrivals, (std::vector<std::string>{"event:abc", "view:1:abc", "view:0:xy", "view:3:z"}));
-}
-
-TEST(MainWindow, WithoutAToolbarItsCustomisationIsGreyed)
-{
-    MainWindowHost host;
-    EXPECT_FALSE(GetDlgItem(host.Window(), IDC_TOOLBAR));
-    EXPECT_TRUE(GetMenuState(GetMenu(host.Window()), IDM_CUSTOMIZE_TOOLBAR, MF_BYCOMMAND) & MF_GRAYED);
 }

@@ -72,13 +72,7 @@ protected:
 TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
 {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const struct {
-        DWORD dtr, rts;
-        bool outX;
-        Requests requests;
-        LRESULT dtrLamp, rtsLamp;
-        COLORREF dtrColour, rtsColour;
-    } cases[] = {
+    struct { DWORD dtr, rts; bool outX; Requests requests; LRESULT dtrLamp, rtsLamp; COLORREF dtrFace, rtsFace; } cases[] = {
         {DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, false, {SETDTR, SETRTS, CLRBREAK}, 33, 33, kBlue, kBlue},
         {DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, true, {CLRDTR, CLRRTS, CLRBREAK}, 34, 34, face, face},
         {DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, false, {CLRBREAK}, 20, 20, kCyan, kCyan},
@@ -93,9 +87,9 @@ TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
         // Only lines the user switches can be clicked.
         EXPECT_TRUE(Enabled(IDC_PANEL_DTR) == (c.dtrLamp != 20) && Enabled(IDC_PANEL_RTS) == (c.rtsLamp != 20));
         EXPECT_EQ(std::vector<COLORREF>({Face(IDC_PANEL_DTR), Face(IDC_PANEL_RTS), Face(IDC_PANEL_BREAK)}),
-                  std::vector<COLORREF>({c.dtrColour, c.rtsColour, face}));
+                  std::vector<COLORREF>({c.dtrFace, c.rtsFace, face}));
         EXPECT_EQ(Requests({Lamp(LINE_CTS), Lamp(LINE_DSR), Lamp(LINE_RLSD)}), Requests({18, 18, 18}));
-        for (int id : {IDC_PANEL_CTS, IDC_PANEL_DSR, IDC_PANEL_RLSD}) EXPECT_FALSE(Enabled(id)) << id;
+        EXPECT_TRUE(!Enabled(IDC_PANEL_CTS) && !Enabled(IDC_PANEL_DSR) && !Enabled(IDC_PANEL_RLSD));
         EXPECT_EQ(Enabled(IDC_PANEL_XON), c.outX);
     }
 }

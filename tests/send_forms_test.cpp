@@ -57,23 +57,6 @@ LRESULT CALLBACK CountingMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-TEST(SendForms, ExampleFormParsesAndBuildsSixtyEightBytes)
-{
-    Parsed p = Parse("[Set mode]\n"
-                     "EDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4 DATA=0A1B\n"
-                     "COMBO STYLE=DROPDOWNLIST TITLE=Mode CONVERT=SJIS LENGTH=2 DATA=01,02,03\n"
-                     "EDIT STYLE=MULTILINETEXT TITLE=Note CONVERT=SJIS LENGTH=64 LINES=3\n");
-    ASSERT_TRUE(p.ok && p.messages.empty());
-    ASSERT_EQ(p.form->fieldCount, 3u);
-    EXPECT_EQ(p[0] + "/" + p[1] + "/" + p[2],
-              "0 1 3 4 0 1f|Address|0A1B/1 1 0 2 0 1f|Mode|01,02,03/0 2 0 64 3 1000f|Note|");
-    ASSERT_EQ(MultiEditFormByteCount(*p.form), 68u);
-    Bytes bytes(68, 0xEE), expected(68, 0);
-    ASSERT_TRUE(BuildFormBytesFromTexts(*p.form, {"0A1B", "02", "memo"}, bytes.data(), bytes.size()));
-    memcpy(expected.data(), "\x0A\x1B" "02memo", 8);
-    EXPECT_EQ(bytes, expected);
-}
-
 TEST(SendForms, EachConversionFillsExactlyItsShare)
 {
     const struct { uint32_t conversion, length; const char* text; Bytes expected; } cases[] = {

@@ -104,22 +104,6 @@ std::string FarEnd::Read(size_t count, DWORD timeoutMs)
     return got;
 }
 
-DWORD FarEnd::WaitEvent(DWORD mask, DWORD timeoutMs, const std::function<void()>& trigger)
-{
-    if (!SetCommMask(port_, mask)) return 0;
-    Overlapped ov;
-    DWORD seen = 0, ignored = 0;
-    const BOOL done = WaitCommEvent(port_, &seen, &ov);
-    if (!done && GetLastError() != ERROR_IO_PENDING) return 0;
-    trigger();  // the wait is armed: what the trigger causes cannot slip past it
-    if (done) return seen;
-    if (WaitForSingleObject(ov.hEvent, timeoutMs) == WAIT_OBJECT_0)
-        return GetOverlappedResult(port_, &ov, &ignored, FALSE) ? seen : 0;
-    SetCommMask(port_, 0);  // ends the wait (CancelIo does not, under Wine)
-    GetOverlappedResult(port_, &ov, &ignored, TRUE);
-    return 0;
-}
-
 MainWindowStub::MainWindowStub(SerialEngine& engine) : engine_(engine)
 {
     WNDCLASSA wc{};

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +31,6 @@ public:
     void Drain(DWORD quietMs = 200) { while (!Read(SIZE_MAX, quietMs).empty()) continue; }
     bool Line(DWORD code) { return EscapeCommFunction(port_, code) != FALSE; }  // SETRTS, CLRDTR, ...
     DWORD ModemStatus() { return GetCommModemStatus(port_, &status_) ? status_ : 0; }  // MS_*_ON at this end
-    // Arms a wait for a comm event in `mask`, runs `trigger`, and waits; the events seen, or 0.
-    DWORD WaitEvent(DWORD mask, DWORD timeoutMs, const std::function<void()>& trigger);
 
 private:
     HANDLE port_ = INVALID_HANDLE_VALUE;
