@@ -15,9 +15,7 @@ namespace {
 CtrlCodeSet Codes(int extra = -1)  // 0x00-0x1F and 0x7F, as the log has them, and `extra`
 {
     CtrlCodeSet set{};
-    for (int c = 0; c < 0x20; ++c) set.code[c] = 1;
-    set.code[0x7F] = 1;
-    if (extra >= 0) set.code[extra] = 1;
+    for (int c = 0; c < 256; ++c) set.code[c] = c < 0x20 || c == 0x7F || c == extra;
     return set;
 }
 

@@ -31,14 +31,13 @@ std::string HexOfA(size_t count)  // the default layout without header, for `cou
 }
 
 bool HasSize(const std::string& path, size_t size) { return ReadWholeFile(path).size() == size; }
-bool StartsWith(const std::string& path, const std::string& text) { return ReadWholeFile(path).rfind(text, 0) == 0; }
 
 void Post(const std::string& data) { PostLogRecord(LOGREC_RECEIVE, 1, data.data(), static_cast<uint32_t>(data.size())); }
-// Posts `data` and waits until the file holds `size` bytes (or begins with `start`).
-bool PostAndAwait(const std::string& data, const std::string& path, size_t size, const std::string& start = "")
+// Posts `data` and waits until the file holds `size` bytes.
+bool PostAndAwait(const std::string& data, const std::string& path, size_t size)
 {
     Post(data);
-    return WaitUntil([&] { return start.empty() ? HasSize(path, size) : StartsWith(path, start); });
+    return WaitUntil([&] { return HasSize(path, size); });
 }
 
 constexpr int64_t kNoLimit = 0xFFFFFFFFLL;

@@ -159,16 +159,14 @@ TEST_F(Catalogue, FallbackSystemAndGarbageTextsAreNeverFormatted)
     }
 }
 
-TEST_F(Catalogue, ReportsInTheStatusBar)
+TEST_F(Catalogue, AReportOfACodeTheSystemCannotDescribeShowsItsNumber)
 {
-    UseFile("2021 ポート %s を開けません。\n");
     testing_support::MainWindowHost host;  // reports in its status bar; TearDown restores the flags
     auto shown = [status = GetDlgItem(host.Window(), IDC_STATUS_BAR)](int answer) {
         char text[1024] = {};
         SendMessageA(status, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
         return answer == IDOK ? std::string(text) : "answer " + std::to_string(answer);
     };
-    EXPECT_EQ(shown(ShowMessage(host.Window(), kAppTitle, 2021, MB_OKCANCEL, "COM9")), "ポート COM9 を開けません。");
     // A code the system cannot describe still shows its number.
     EXPECT_NE(shown(ShowSystemError(host.Window(), kAppTitle, 0xDEADBEEF)).find("3735928559"), std::string::npos);
     // No status bar: the text is lost, the answer is still OK.

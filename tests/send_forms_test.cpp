@@ -57,22 +57,6 @@ LRESULT CALLBACK CountingMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-TEST(SendForms, EachConversionFillsExactlyItsShare)
-{
-    const struct { uint32_t conversion, length; const char* text; Bytes expected; } cases[] = {
-        {CONVERT_HEX, 3, "ABC", {0xAB, 0x0C}}, {CONVERT_BIN, 10, "1111111101", {0xFF, 0x01}},
-        {CONVERT_OCT, 5, "07770", {0xFF, 0x00}},  // 0777 keeps its low 8 bits
-        {CONVERT_SJIS, 4, "日本語", {0x93, 0xFA, 0x96, 0x7B}}, {CONVERT_SJIS, 3, "A", {'A', 0, 0}}};
-    for (const auto& c : cases) {
-        FormField field{};
-        field.conversion = c.conversion, field.length = c.length;
-        Bytes out(FieldShare(field), 0xEE);
-        FieldTextToBytes(field, c.text, out.data());
-        EXPECT_EQ(out, c.expected) << c.text;
-    }
-    EXPECT_EQ(ButtonDataToBytes("123"), (Bytes{0x12, 0x03}));
-}
-
 TEST(SendForms, EachFaultDrawsItsMessageWithTheFileLineNumber)
 {
     const std::string head = "# forms\n\n[s]\n   \n# field\n";  // comments and blanks count as lines
@@ -112,17 +96,14 @@ TEST(SendForms, AcceptedLinesWithWarningsAndTheFieldLimits)
     EXPECT_EQ(p[0], "1 0 2 8191 0 1f|say \"hi\" now|a b");  // 8191: the largest length
     const std::string start = "[s]\nEDIT STYLE=TEXT CONVERT=SJIS ";
     p = Parse(start + "TITLE=t LENGTH=5 LINES=3\n");  // LINES on a one-line field: reported, ignored
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.Numbers(), (Reports{{2015, 2}}));
+    EXPECT_TRUE(p.ok && p.Numbers() == Reports({{2015, 2}}));
     EXPECT_EQ(p[0], "0 1 0 5 0 f|t|");
     p = Parse(start + "LENGTH=5 TITLE=" + std::string(32, 'T') + "\n");  // cut to 31, reported with 32
-    ASSERT_TRUE(p.ok);
-    ASSERT_EQ(p.Numbers(), (Reports{{2011, 2}}));
+    ASSERT_TRUE(p.ok && p.Numbers() == Reports({{2011, 2}}));
     EXPECT_EQ(p.messages[0].value, 32);
     EXPECT_EQ(std::string(p.form->fields[0].title), std::string(31, 'T'));
     p = Parse(start + "TITLE=t LENGTH=4 DATA=" + std::string(2000, 'd') + "\n");
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(strlen(p.form->fields[0].data), 1023u - 5u);  // the token is cut to 1023 characters
+    EXPECT_TRUE(p.ok && strlen(p.form->fields[0].data) == 1023u - 5u);  // the token is cut to 1023 characters
     // The 33rd field stops the section and keeps nothing.
     std::string text = "[many]\n";
     for (int i = 0; i < 32; ++i) text += "EDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n";

@@ -51,21 +51,9 @@ bool FarEnd::Open(const char* name)
     // Reads end after 20 ms with what has come: Wine keeps a read with the "return at
     // once" timeouts pending until a byte comes.
     COMMTIMEOUTS timeouts{0, 0, 20, 0, 0};
-    if (!SetCommState(port, &dcb) || !SetCommTimeouts(port, &timeouts)) {
-        DWORD error = GetLastError();
-        CloseHandle(port);
-        SetLastError(error);
-        return false;
-    }
-    PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    port_ = port;
-    return true;
-}
-
-void FarEnd::Close()
-{
-    if (port_ != INVALID_HANDLE_VALUE) CloseHandle(port_);
-    port_ = INVALID_HANDLE_VALUE;
+    port_ = port;  // closed again by Close()
+    return SetCommState(port, &dcb) && SetCommTimeouts(port, &timeouts) &&
+           PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
 bool FarEnd::WritePort(HANDLE port, const void* bytes, size_t count)

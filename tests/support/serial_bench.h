@@ -21,7 +21,11 @@ public:
     FarEnd& operator=(const FarEnd&) = delete;
     // 9600 8N1, DTR and RTS on, both directions emptied; false with the last error set.
     bool Open(const char* name);
-    void Close();
+    void Close()
+    {
+        if (port_ != INVALID_HANDLE_VALUE) CloseHandle(port_);
+        port_ = INVALID_HANDLE_VALUE;
+    }
     bool Write(const std::string& text) { return WritePort(port_, text.data(), text.size()); }
     // Writes everything through an overlapped port handle (any port, not only a far end).
     static bool WritePort(HANDLE port, const void* bytes, size_t count);

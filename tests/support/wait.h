@@ -1,7 +1,6 @@
-// The one way tests wait: poll what is expected until a deadline. No test sleeps
-// for a fixed time to let something happen; to show that something does NOT
-// happen, a test waits for a later event ordered after it, or says why a bounded
-// window is the only witness.
+// The one way tests wait: poll what is expected until a deadline. No test sleeps for a fixed time
+// to let something happen; to show that something does NOT happen, a test waits for a later event
+// ordered after it, or says why a bounded window is the only witness.
 #pragma once
 #include <windows.h>
 
