@@ -24,10 +24,13 @@ namespace {
 
 using Values = std::vector<DWORD>;
 constexpr DWORD kWait = 10000;
-const COMMPROP kFullProps{
-    .dwProvCapabilities = PCF_DTRDSR | PCF_RTSCTS | PCF_PARITY_CHECK | PCF_XONXOFF,
-    .dwSettableParams = SP_PARITY | SP_BAUD | SP_DATABITS | SP_STOPBITS | SP_HANDSHAKING | SP_PARITY_CHECK,
-    .dwSettableBaud = 0x66BFF, .wSettableData = 0x0F, .wSettableStopParity = 0x1F07};
+const COMMPROP kFullProps = [] {
+    COMMPROP p{};
+    p.dwProvCapabilities = PCF_DTRDSR | PCF_RTSCTS | PCF_PARITY_CHECK | PCF_XONXOFF;
+    p.dwSettableParams = SP_PARITY | SP_BAUD | SP_DATABITS | SP_STOPBITS | SP_HANDSHAKING | SP_PARITY_CHECK;
+    p.dwSettableBaud = 0x66BFF, p.wSettableData = 0x0F, p.wSettableStopParity = 0x1F07;
+    return p;
+}();
 COMMPROP g_fakeProps;
 size_t TwoPorts(std::vector<std::string>& list) { return list = {VORLIN_FAR_PORT, VORLIN_PORT}, list.size(); }
 BOOL FakeQuery(const char*, COMMPROP* props) { return *props = g_fakeProps, TRUE; }

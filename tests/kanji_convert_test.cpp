@@ -49,7 +49,7 @@ TEST(UnicodeTable, DeparturesAndPreferences)
 
 TEST(Converters, KnownInput)
 {
-    struct Case {
+    struct Case {  // the JIS shift state before and after; a code besides those of the log's set
         const char* what;
         Converter which;
         std::string in;

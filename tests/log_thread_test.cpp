@@ -90,24 +90,21 @@ TEST(LogThreadAlone, StopWhileNotRunningAndThreadWithoutWindowBothEnd)
     SetLogWindowFailureForTest(true);
     DWORD start = GetTickCount();
     EXPECT_TRUE(StartLogThread(nullptr));
-    EXPECT_EQ(GetLogWindow(), nullptr);
     LogSettings s{};
-    EXPECT_FALSE(GetLogSettings(&s));
-    EXPECT_FALSE(OpenLogFile(nullptr, "C:\\never.log"));
+    EXPECT_TRUE(!GetLogWindow() && !GetLogSettings(&s) && !OpenLogFile(nullptr, "C:\\never.log"));
     StopLogThread();
     EXPECT_LT(GetTickCount() - start, 2500u);  // neither the start nor the stop waited it out
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE));  // nothing posted to us
     SetLogWindowFailureForTest(false);
-    EXPECT_TRUE(StartLogThread(nullptr));
-    EXPECT_NE(GetLogWindow(), nullptr);
+    EXPECT_TRUE(StartLogThread(nullptr) && GetLogWindow());
     StopLogThread();
 }
 
 TEST_F(LogThreadTest, WindowSettingsAndAThreadThatHasEnded)
 {
     // Null pointers are answered, not followed.
-    EXPECT_EQ(SendMessageA(GetLogWindow(), WM_LOG_GET_SETTINGS, 0, 0), 1);
-    EXPECT_EQ(SendMessageA(GetLogWindow(), WM_LOG_SET_SETTINGS, 0, 0), 1);
+    HWND window = GetLogWindow();
+    EXPECT_TRUE(SendMessageA(window, WM_LOG_GET_SETTINGS, 0, 0) && SendMessageA(window, WM_LOG_SET_SETTINGS, 0, 0));
     // A window that no longer answers: opening fails (reported, the handle closed again).
     StopLogThread();
     std::string path = dir_.File("late.log");
@@ -115,8 +112,7 @@ TEST_F(LogThreadTest, WindowSettingsAndAThreadThatHasEnded)
     EXPECT_NE(Status(), L"");
     EXPECT_TRUE(FileIsClosedByOthers(path));
     LogSettings read{};
-    EXPECT_FALSE(GetLogSettings(&read));
-    EXPECT_FALSE(SetLogSettings(&read));
+    EXPECT_FALSE(GetLogSettings(&read) || SetLogSettings(&read));
     PostLogRecord(LOGREC_SEND, 1, "x", 1);
 }
 

@@ -44,12 +44,8 @@ const std::string kHead = " 2007/03/04 05:06:07.089 データサイズ = ";
 
 TEST(LogWriter, RecordsByteForByte)
 {
-    struct Case {
-        const char* what;
-        void (*layout)(LogSettings&);
-        uint32_t kind, number;
-        std::string data, expected;
-    } cases[] = {
+    struct { const char* what; void (*layout)(LogSettings&); uint32_t kind, number; std::string data, expected; }
+    cases[] = {
         {"example of 20 bytes", [](LogSettings& s) { s.ascii = 1, s.hexBytesPerLine = s.asciiBytesPerLine = 16; },
          LOGREC_RECEIVE, 12, "ABCDEFGHIJKLMNOPQRST",
          "00012 <受信>      " + kHead + "20\r\n41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50\r\n51 52 53 54\r\n"
@@ -96,7 +92,7 @@ TEST(LogWriter, RecordsByteForByte)
          "   ab\r\n\r\n"},
         {"invalid kind", [](LogSettings& s) { s.ascii = 1; }, 6, 8, "abc", "00008 <エラー>    " + kHead + "3\r\n\r\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         LogSettings s = Defaults();
         c.layout(s);

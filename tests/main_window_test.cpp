@@ -12,6 +12,7 @@
 #include "logging/traffic_record.h"
 #include "resources/resource.h"
 #include "serial/engine.h"
+#include "shell/main_window.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
 #include "tests/support/main_window_host.h"
@@ -26,11 +27,8 @@ std::vector<std::string> g_arrivals;
 WNDPROC g_viewProc = nullptr;
 LRESULT CALLBACK WatchView(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_VORLIN_RECORD && lParam) {
-        auto* r = reinterpret_cast<TrafficRecord*>(lParam);
-        g_arrivals.push_back("view:" + std::to_string(r->kind) + ":" +
-                             std::string(reinterpret_cast<const char*>(r->data), r->length));
-    }
+    if (auto* r = msg == WM_VORLIN_RECORD ? reinterpret_cast<TrafficRecord*>(lParam) : nullptr)
+        g_arrivals.push_back("view:" + std::to_string(r->kind) + ":" + std::string(r->data, r->data + r->length));
     return CallWindowProcA(g_viewProc, hwnd, msg, wParam, lParam);
 }
 
@@ -45,13 +43,11 @@ TEST(MainWindow, ReceiveRecordsReachTheAutomationEventBeforeTheView)
         g_arrivals.push_back("event:" + std::string(reinterpret_cast<const char*>(bytes), count));
     });
     g_arrivals.clear();
-
     PostTrafficRecord(RECORD_RECEIVE, 1, 3, "abc");
     PostTrafficRecord(RECORD_SEND, 1, 2, "xy");
     PostTrafficRecord(RECORD_DISCARD, 2, 1, "z");
     SendMessageA(host.Window(), WM_VORLIN_RECORD, 0, 0);  // a null record is ignored
     host.Pump();
-
     SetReceiveSinkForTest(nullptr);
     SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_viewProc));
     EXPECT_EQ(g_arrivals, (std::vector<std::string>{"event:abc", "view:1:abc", "view:0:xy", "view:3:z"}));

@@ -72,7 +72,8 @@ protected:
 TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
 {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    struct { DWORD dtr, rts; bool outX; Requests requests; LRESULT dtrLamp, rtsLamp; COLORREF dtrFace, rtsFace; } cases[] = {
+    struct { DWORD dtr, rts; bool outX; Requests requests; LRESULT dtrLamp, rtsLamp; COLORREF dtrFace, rtsFace; }
+    cases[] = {
         {DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, false, {SETDTR, SETRTS, CLRBREAK}, 33, 33, kBlue, kBlue},
         {DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, true, {CLRDTR, CLRRTS, CLRBREAK}, 34, 34, face, face},
         {DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, false, {CLRBREAK}, 20, 20, kCyan, kCyan},
@@ -106,7 +107,7 @@ TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
     ASSERT_TRUE(OpenPort(device, &engine.port)) << GetLastError();
     ASSERT_TRUE(StartEngine(engine));
     SendMessageA(panel, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&device.dcb));
-    auto peerSees = [&](DWORD bit, bool on) { return PumpUntil([&] { return ((peer.ModemStatus() & bit) != 0) == on; }); };
+    auto peerSees = [&](DWORD bit, bool on) { return PumpUntil([&] { return !!(peer.ModemStatus() & bit) == on; }); };
     auto lamp = [&](int line, LRESULT state) { return PumpUntil([&] { return LampOf(panel, line) == state; }); };
     EXPECT_TRUE(peerSees(MS_CTS_ON, true) && peerSees(MS_DSR_ON, true)) << "set-up raised RTS and DTR";
     SendDlgItemMessageA(panel, IDC_PANEL_RTS, BM_CLICK, 0, 0);

@@ -31,9 +31,7 @@ TEST_F(ProgramStart, RegistrationTokensEndWithoutAWindow)
             [&] { return sawWindow |= run_.FindWindowOfClass("VORLIN2_MAIN_WND_CLASS") != nullptr, !run_.Running(); },
             20000));
         DWORD code = 99;
-        run_.WaitForExit(0ms, &code);
-        EXPECT_EQ(code, 0u);
-        EXPECT_FALSE(sawWindow);
+        EXPECT_TRUE(run_.WaitForExit(0ms, &code) && code == 0 && !sawWindow) << code;
     }
 }
 

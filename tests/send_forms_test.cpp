@@ -103,7 +103,7 @@ TEST(SendForms, AcceptedLinesWithWarningsAndTheFieldLimits)
     EXPECT_EQ(p.messages[0].value, 32);
     EXPECT_EQ(std::string(p.form->fields[0].title), std::string(31, 'T'));
     p = Parse(start + "TITLE=t LENGTH=4 DATA=" + std::string(2000, 'd') + "\n");
-    EXPECT_TRUE(p.ok && strlen(p.form->fields[0].data) == 1023u - 5u);  // the token is cut to 1023 characters
+    EXPECT_TRUE(p.ok && strlen(p.form->fields[0].data) == 1023u - 5u);  // the token is cut to 1023
     // The 33rd field stops the section and keeps nothing.
     std::string text = "[many]\n";
     for (int i = 0; i < 32; ++i) text += "EDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n";
@@ -171,8 +171,7 @@ TEST(SendForms, OnlyBuiltFormsAreSentAndAnUnallocatableOneIsError14)
     EXPECT_EQ(MakeMultiEditFormBlock(*p.form, bytes), 0u);
     EXPECT_EQ(bytes, (Bytes{0x12, 0xAB, 0x05}));
     EXPECT_TRUE(SendMultiEditForm(main, *p.form, false) == 0 && g_sendRequests == 1);
-    DestroyWindow(edit);
-    DestroyWindow(combo);
+    DestroyWindow(edit), DestroyWindow(combo);
 }
 
 TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNamesAndExtraFiles)

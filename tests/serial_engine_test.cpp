@@ -84,8 +84,7 @@ protected:
     {
         const size_t before = main_.records.size();
         const DWORD start = GetTickCount();
-        EXPECT_TRUE(Send("nobody") && Send("nobody", true));
-        EXPECT_LT(GetTickCount() - start, 1000u);
+        EXPECT_TRUE(Send("nobody") && Send("nobody", true) && GetTickCount() - start < 1000);
         main_.Drain();
         EXPECT_EQ(main_.records.size(), before);
     }

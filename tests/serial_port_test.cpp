@@ -57,7 +57,7 @@ protected:
     }
     DWORD Baud()
     {
-        DCB dcb{sizeof dcb};
+        DCB dcb{};
         return GetCommState(port_, &dcb) ? dcb.BaudRate : 0;
     }
 

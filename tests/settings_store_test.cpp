@@ -139,7 +139,8 @@ TEST_F(SettingsStore, BadValuesGiveDefaultsAndStayInTheirFields)
                                      std::string("ＡＢＣ１２３"), std::string(10000, '\x82')}) {
         SCOPED_TRACE(value.substr(0, 12));
         std::string ini;
-        for (const std::string& key : keys) ini += (key[0] == '[' ? key : key.substr(0, key.find('=') + 1) + value) + "\r\n";
+        for (const std::string& key : keys)
+            ini += (key[0] == '[' ? key : key.substr(0, key.find('=') + 1) + value) + "\r\n";
         UseIni(ini);
         EXPECT_EQ(Loaded().Numbers(), defaults);
     }

@@ -19,7 +19,7 @@ using Converter = size_t (*)(const char*, uint8_t*, bool, char);
 
 // `size` bytes whose end touches an inaccessible page: touching one byte past them faults at once.
 struct FencedBuffer {
-    explicit FencedBuffer(size_t size) : data(base + 4096 - size) { VirtualProtect(base + 4096, 4096, PAGE_NOACCESS, &old); }
+    explicit FencedBuffer(size_t n) : data(base + 4096 - n) { VirtualProtect(base + 4096, 4096, PAGE_NOACCESS, &old); }
     ~FencedBuffer() { VirtualFree(base, 0, MEM_RELEASE); }
     uint8_t* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, 2 * 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     uint8_t* data;
@@ -73,30 +73,20 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }
 const WNDPROC kRecordingProcs[2] = {RecordingProc<0>, RecordingProc<1>};
 
-class FilteredEdits : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        for (int i = 0; i < 2; ++i) {
-            edit[i] = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, i * 30, 200, 24,
-                                      parent, nullptr, nullptr, nullptr);
-            g_seen[i].clear();
-            g_editProc[i] = reinterpret_cast<WNDPROC>(
-                SetWindowLongPtrW(edit[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kRecordingProcs[i])));
-        }
-    }
-    void TearDown() override { DestroyWindow(parent); }
-    bool Saw(int i, UINT message) const { return std::count(g_seen[i].begin(), g_seen[i].end(), message) > 0; }
-    WNDPROC Proc(int i) const { return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit[i], GWLP_WNDPROC)); }
-
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, 0);
-    HWND edit[2] = {};
-};
+bool Saw(int i, UINT message) { return std::count(g_seen[i].begin(), g_seen[i].end(), message) > 0; }
 
 } // namespace
 
-TEST_F(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
+TEST(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
 {
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, 0);
+    HWND edit[2];
+    for (int i = 0; i < 2; ++i) {
+        edit[i] = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, i * 30, 200, 24, parent, 0, 0, 0);
+        g_editProc[i] = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(edit[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kRecordingProcs[i])));
+    }
+    auto proc = [&](int i) { return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit[i], GWLP_WNDPROC)); };
     // Two controls in one mode: each one's messages reach its own previous
     // procedure only, and disabling gives each its own back.
     SetEditInputFilter(edit[0], FILTER_HEX, true);
@@ -106,9 +96,9 @@ TEST_F(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
     TypeText(edit[1], "-f+0");
     EXPECT_TRUE(Saw(0, WM_CHAR) && Saw(1, WM_CHAR));
     EXPECT_EQ(g_seen[0].size(), firstCount);
-    EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123a|f0");  // F then backspace: control characters pass
+    EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123a|f0");  // F, then backspace: it passes
     SetEditInputFilter(edit[0], FILTER_HEX, false);
-    EXPECT_EQ(Proc(0), kRecordingProcs[0]);
+    EXPECT_EQ(proc(0), kRecordingProcs[0]);
     TypeText(edit[0], "xy");
     TypeText(edit[1], "xy");
     EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123axy|f0");  // the second is still filtered
@@ -120,9 +110,10 @@ TEST_F(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
     TypeText(edit[1], "0123456789abcdef");
     EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123axy01|01234567");
     SetEditInputFilter(edit[1], FILTER_OCTAL, false);
-    EXPECT_EQ(Proc(1), kRecordingProcs[1]);
+    EXPECT_EQ(proc(1), kRecordingProcs[1]);
     // A filtered control that is destroyed passes its last messages on.
     g_seen[0].clear();
     DestroyWindow(edit[0]);
     EXPECT_TRUE(Saw(0, WM_DESTROY) && Saw(0, WM_NCDESTROY));
+    DestroyWindow(parent);
 }

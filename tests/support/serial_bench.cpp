@@ -43,9 +43,10 @@ bool FarEnd::Open(const char* name)
     Close();
     char path[64];
     MakeDevicePath(name, path, sizeof path);
-    HANDLE port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE port =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) return false;
-    DCB dcb{sizeof dcb};
+    DCB dcb{};
     GetCommState(port, &dcb);
     SetTestLine(dcb);
     // Reads end after 20 ms with what has come: Wine keeps a read with the "return at
@@ -85,7 +86,7 @@ std::string FarEnd::Read(size_t count, DWORD timeoutMs)
         DWORD n = 0, want = static_cast<DWORD>(std::min(count - got.size(), sizeof buffer));
         ResetEvent(ov.hEvent);
         const bool ok = ReadFile(port_, buffer, want, &n, &ov) ||
-                        (GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port_, ov, &n, DWORD(timeoutMs - elapsed)));
+                        (GetLastError() == ERROR_IO_PENDING && AwaitOverlapped(port_, ov, &n, timeoutMs - elapsed));
         got.append(buffer, n);  // a read cut off at the deadline keeps what it got
         if (!ok && GetLastError() != ERROR_TIMEOUT) break;
     }
@@ -119,7 +120,8 @@ LRESULT CALLBACK MainWindowStub::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     case WM_APP: return self->drained_ = true, 0;
     case WM_VORLIN_SEND:
         ++self->sendRequests;
-        return ForwardSendRequest(self->engine_, reinterpret_cast<SendRequest*>(lParam), reinterpret_cast<HANDLE*>(wParam));
+        return ForwardSendRequest(self->engine_, reinterpret_cast<SendRequest*>(lParam),
+                                  reinterpret_cast<HANDLE*>(wParam));
     case WM_VORLIN_CANCEL_WRITE: return CancelWrite(self->engine_), 0;
     case WM_VORLIN_LINE_FUNCTION: return ExecuteLineFunction(self->engine_, static_cast<DWORD>(lParam));
     case WM_VORLIN_ESCAPE_REQUEST: return ExecuteIoControl(self->engine_, reinterpret_cast<EscapeRequest*>(lParam));
@@ -127,8 +129,8 @@ LRESULT CALLBACK MainWindowStub::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     case WM_VORLIN_IO_ERROR: return self->ioErrors.emplace_back(static_cast<DWORD>(wParam), lParam), 0;
     case WM_VORLIN_THREAD_READY: return ++self->readyNotices, 0;
     case WM_VORLIN_RECORD:
-        if (record)
-            self->records.push_back({record->kind, record->number, {reinterpret_cast<char*>(record->data), record->length}});
+        if (auto* bytes = record ? reinterpret_cast<const char*>(record->data) : nullptr)
+            self->records.push_back({record->kind, record->number, {bytes, record->length}});
         return free(record), 0;
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
     }

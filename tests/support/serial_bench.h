@@ -41,10 +41,7 @@ private:
     DWORD status_ = 0;
 };
 
-struct SeenRecord {
-    uint32_t kind, number;
-    std::string bytes;
-};
+struct SeenRecord { uint32_t kind, number; std::string bytes; };
 
 // A hidden window standing in for the main window (GetMainWindow while it lives): it
 // hands 0x7422, 0x7411, 0x7426 and 0x7427 to the engine as the real one does and keeps

@@ -29,7 +29,6 @@ bool FileExists(const std::string& path);
 // True when nobody else has the file open (an exclusive open succeeds).
 bool FileIsClosedByOthers(const std::string& path);
 
-// Full path of a file in the build folder (screenshots, the list of cables); of one beside the
-// built program (build/bin).
+// Full path of a file in the build folder (screenshots, the list of cables), or in build/bin.
 std::string BuildFolderFile(const std::string& name);
 inline std::string ShippedFile(const char* name) { return BuildFolderFile(std::string("bin\\") + name); }

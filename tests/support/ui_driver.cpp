@@ -26,7 +26,8 @@ bool SaveScreenshot(HWND hwnd, const std::string& name)
     const LONG w = r.right - r.left, h = r.bottom - r.top;
     const DWORD size = static_cast<DWORD>((w * 3 + 3) & ~3) * h;
     BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB, size, 0, 0, 0, 0};  // bottom-up, as a .bmp holds it
-    BITMAPFILEHEADER head{0x4D42, sizeof head + sizeof info + size, 0, 0, sizeof head + sizeof info};
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
+    BITMAPFILEHEADER head{0x4D42, offset + size, 0, 0, offset};
     void* bits = nullptr;
     HDC memory = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -11,7 +11,8 @@
 inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, bool pump = false)
 {
     for (const ULONGLONG start = GetTickCount64();;) {
-        for (MSG msg; pump && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) TranslateMessage(&msg), DispatchMessageA(&msg);
+        for (MSG msg; pump && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
+            TranslateMessage(&msg), DispatchMessageA(&msg);
         if (condition()) return true;
         if (GetTickCount64() - start >= timeoutMs) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, pump ? QS_ALLINPUT : 0);
