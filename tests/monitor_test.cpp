@@ -27,7 +27,7 @@ protected:
         ASSERT_TRUE(testing_support::InstallProgram(temp_.Path()));
         CreateDirectoryA(temp_.File("data").c_str(), nullptr);
         temp_.Write("data\\test.txt", "PING,50494E470D0A\r\nTWO,414243\r\n");  // for the quick-send buttons
-        ASSERT_TRUE(run_.Start(temp_.Path()));
+        ASSERT_TRUE(run_.Start(temp_.Path())) << GetLastError();
         ASSERT_TRUE(hwnd_ = run_.WaitForMainWindow());
     }
     // Opens the connect dialog by posting `message` to the main window and chooses our port.

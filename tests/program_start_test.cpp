@@ -25,7 +25,7 @@ TEST_F(ProgramStart, RegistrationTokensEndWithoutAWindow)
 {
     for (const char* args : {"/regserver", "-UnregServer"}) {
         SCOPED_TRACE(args);
-        ASSERT_TRUE(run_.Start(temp_.Path(), args));
+        ASSERT_TRUE(run_.Start(temp_.Path(), args)) << GetLastError();
         bool sawWindow = false;
         ASSERT_TRUE(WaitUntil(
             [&] { return sawWindow |= run_.FindWindowOfClass("VORLIN2_MAIN_WND_CLASS") != nullptr, !run_.Running(); },
@@ -37,7 +37,7 @@ TEST_F(ProgramStart, RegistrationTokensEndWithoutAWindow)
 
 TEST_F(ProgramStart, NormalStartShowsTheTitledWindowAndClosesCleanly)
 {
-    ASSERT_TRUE(run_.Start(temp_.Path(), "/unknown-token"));
+    ASSERT_TRUE(run_.Start(temp_.Path(), "/unknown-token")) << GetLastError();
     HWND hwnd = run_.WaitForMainWindow();
     ASSERT_TRUE(hwnd);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(hwnd) != FALSE; }, 10000));
@@ -52,7 +52,7 @@ TEST_F(ProgramStart, NormalStartShowsTheTitledWindowAndClosesCleanly)
 
 TEST_F(ProgramStart, StartedByAutomationTheWindowIsHiddenAndTheCloseBoxRefuses)
 {
-    ASSERT_TRUE(run_.Start(temp_.Path(), "Embedding more tokens"));
+    ASSERT_TRUE(run_.Start(temp_.Path(), "Embedding more tokens")) << GetLastError();
     HWND hwnd = run_.WaitForMainWindow();
     ASSERT_TRUE(hwnd);
     // The close box only reports (message 2019); the window stays. The report comes from the
