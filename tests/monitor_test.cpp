@@ -19,7 +19,6 @@ const std::wstring kTitle = L"通信リソース制御ユーティリティー�
 const std::wstring kConnectedTitle = L"" VORLIN_PORT " - " + kTitle;
 constexpr DWORD kWait = 15000;
 
-
 class Monitor : public testing::Test {
 protected:
     void SetUp() override

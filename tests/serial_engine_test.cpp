@@ -97,7 +97,7 @@ protected:
     std::vector<HANDLE> threads_;
 };
 
-TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
+TEST_F(Engine, StartReportsTheLinesServesLineAndDeviceRequestsAndStopEndsEveryThread)
 {
     Start();
     EXPECT_FALSE(StartEngine(engine_));  // already running
