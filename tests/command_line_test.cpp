@@ -2,29 +2,14 @@
 
 #include "shell/command_line.h"
 
-TEST(CommandLine, RegistrationTokensInAnySpellingAndCase)
+TEST(CommandLine, OnlyTheFirstTokenCountsInAnySpellingAndCase)
 {
-    EXPECT_EQ(ParseCommandLine("/regserver"), StartMode::RegServer);
-    EXPECT_EQ(ParseCommandLine("-RegServer"), StartMode::RegServer);
-    EXPECT_EQ(ParseCommandLine("regserver"), StartMode::RegServer);
-    EXPECT_EQ(ParseCommandLine("  /-REGSERVER"), StartMode::RegServer);
-    EXPECT_EQ(ParseCommandLine("/UnregServer"), StartMode::UnregServer);
-    EXPECT_EQ(ParseCommandLine("-unregserver extra"), StartMode::UnregServer);
-}
-
-TEST(CommandLine, AutomationTokensStartHidden)
-{
-    EXPECT_EQ(ParseCommandLine("-Embedding"), StartMode::Automation);
-    EXPECT_EQ(ParseCommandLine("Embedding more tokens"), StartMode::Automation);
-    EXPECT_EQ(ParseCommandLine("/automation"), StartMode::Automation);
-}
-
-TEST(CommandLine, OnlyTheFirstTokenCounts)
-{
-    EXPECT_EQ(ParseCommandLine(""), StartMode::Normal);
-    EXPECT_EQ(ParseCommandLine(nullptr), StartMode::Normal);
-    EXPECT_EQ(ParseCommandLine("/- "), StartMode::Normal);
-    EXPECT_EQ(ParseCommandLine("/tunnel -RegServer"), StartMode::Normal);
-    EXPECT_EQ(ParseCommandLine("RegServerX"), StartMode::Normal);
-    EXPECT_EQ(ParseCommandLine("Reg"), StartMode::Normal);
+    const struct { const char* line; StartMode mode; } cases[] = {
+        {"/regserver", StartMode::RegServer}, {"-RegServer", StartMode::RegServer}, {"regserver", StartMode::RegServer},
+        {"  /-REGSERVER", StartMode::RegServer}, {"/UnregServer", StartMode::UnregServer},
+        {"-unregserver extra", StartMode::UnregServer}, {"-Embedding", StartMode::Automation},
+        {"Embedding more tokens", StartMode::Automation}, {"/automation", StartMode::Automation},
+        {"", StartMode::Normal}, {nullptr, StartMode::Normal}, {"/- ", StartMode::Normal},
+        {"/tunnel -RegServer", StartMode::Normal}, {"RegServerX", StartMode::Normal}, {"Reg", StartMode::Normal}};
+    for (const auto& c : cases) EXPECT_EQ(ParseCommandLine(c.line), c.mode) << (c.line ? c.line : "null");
 }

@@ -1,5 +1,5 @@
 // The connect and extended settings dialogs run modal on the test thread, as the
-// connect command runs them, while a second thread plays the user. Ports: COM9, COM10.
+// connect command runs them, while a second thread plays the user.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,31 +15,24 @@
 #include "serial/port_names.h"
 #include "base/catalogue.h"
 #include "shell/shell.h"
+#include "tests/support/main_window_host.h"
 #include "tests/support/serial_bench.h"
+#include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
 namespace {
 
+using Values = std::vector<DWORD>;
 constexpr DWORD kWait = 10000;
-const wchar_t kConnectTitle[] = L"デバイスの設定＆接続";
-const std::wstring kBoxTitle = [] {
-    wchar_t out[256] = L"";
-    MultiByteToWideChar(932, 0, kAppTitle, -1, out, 256);
-    return std::wstring(out);
-}();
-
-size_t TwoPorts(std::vector<std::string>& list) { return list = {"COM10", "COM9"}, list.size(); }
-COMMPROP FullProps()
-{
+const COMMPROP kFullProps = [] {
     COMMPROP p{};
-    p.dwSettableParams = SP_PARITY | SP_BAUD | SP_DATABITS | SP_STOPBITS | SP_HANDSHAKING | SP_PARITY_CHECK;
     p.dwProvCapabilities = PCF_DTRDSR | PCF_RTSCTS | PCF_PARITY_CHECK | PCF_XONXOFF;
-    p.dwSettableBaud = 0x66BFF;
-    p.wSettableData = 0x0F;
-    p.wSettableStopParity = 0x1F07;
+    p.dwSettableParams = SP_PARITY | SP_BAUD | SP_DATABITS | SP_STOPBITS | SP_HANDSHAKING | SP_PARITY_CHECK;
+    p.dwSettableBaud = 0x66BFF, p.wSettableData = 0x0F, p.wSettableStopParity = 0x1F07;
     return p;
-}
+}();
 COMMPROP g_fakeProps;
+size_t TwoPorts(std::vector<std::string>& list) { return list = {VORLIN_FAR_PORT, VORLIN_PORT}, list.size(); }
 BOOL FakeQuery(const char*, COMMPROP* props) { return *props = g_fakeProps, TRUE; }
 BOOL NobodyAnswers(const char*, COMMPROP*) { return SetLastError(ERROR_ACCESS_DENIED), FALSE; }
 
@@ -50,14 +43,10 @@ std::wstring ComboText(HWND dialog, int id)
     if (i != CB_ERR) SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     return text;
 }
-LRESULT ComboCount(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, CB_GETCOUNT, 0, 0); }
-int FindItem(HWND dialog, int id, const wchar_t* text)
-{
-    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text)));
-}
 void Select(HWND dialog, int id, const wchar_t* text)
 {
-    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, FindItem(dialog, id, text), 0);
+    LRESULT item = SendDlgItemMessageW(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(text));
+    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, item, 0);
 }
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
@@ -65,19 +54,12 @@ class ConnectDialog : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // The reports' texts, in a message file beside the test program.
-        char exe[MAX_PATH];
-        std::string msg(exe, GetModuleFileNameA(nullptr, exe, sizeof exe));
-        WriteTextFile(msg.substr(0, msg.find_last_of('.') + 1) + "msg",
-                      "2020 開けるポートがありません。\r\n2021 ポート%sは使用中です。\r\n");
+        static TempFolder folder;  // the reports' texts
+        SetMessageFileForTesting(
+            folder.Write("test.msg", "2020 開けるポートがありません。\r\n2021 ポート%sは使用中です。\r\n").c_str());
         LoadMessageCatalogue();
     }
-    void SetUp() override
-    {
-        ASSERT_NE(main_ = CreateTestMainWindow(true), nullptr);
-        g_fakeProps = FullProps();
-    }
-    void TearDown() override { DestroyTestMainWindow(main_); }
+    void SetUp() override { g_fakeProps = kFullProps; }
     HWND WaitDialog(const wchar_t* title, HWND except = nullptr)
     {
         return WaitForThreadDialog(thread_, title, kWait, except);
@@ -85,48 +67,33 @@ protected:
     // Answers the message box over `owner` with OK; its text, or "" when none came.
     std::wstring AnswerBox(HWND owner)
     {
-        HWND box = WaitDialog(kBoxTitle.c_str(), owner);
-        if (!box) return L"";
-        std::wstring text = MessageBoxText(box);
+        HWND box = WaitDialog(L"通信リソース制御ユーティリティー『Vorlin2』", owner);
+        std::wstring text = box ? MessageBoxText(box) : L"";
         ClickDialogButton(box, IDOK);
-        WaitWithoutPumping([&] { return !IsWindow(box); }, kWait);
+        WaitUntil([&] { return !IsWindow(box); }, kWait);
         return text;
     }
-    // Opens the extended dialog from `d`, lets `edit` work in it, then closes it with `button`.
-    void Extended(HWND d, const std::function<void(HWND)>& edit, int button = IDC_EXT_APPLY)
-    {
-        ClickDialogButton(d, IDC_CONNECT_EXTENDED);
-        HWND x = WaitDialog(L"デバイスの拡張設定", d);
-        ASSERT_NE(x, nullptr);
-        edit(x);
-        ClickDialogButton(x, button);
-        WaitWithoutPumping([&] { return !IsWindow(x); }, kWait);
-    }
     // Runs the dialog; the user thread runs `before`, then `user` with the dialog once
-    // it shows, then closes whatever was left open.
-    INT_PTR Run(PortAccess ports, const std::function<void(HWND)>& user, const wchar_t* title = kConnectTitle,
-                const std::function<void()>& before = nullptr)
+    // it shows, then closes whatever a failed check left open.
+    INT_PTR Run(PortAccess ports, const std::function<void(HWND)>& user, const std::function<void()>& before = nullptr)
     {
         SetPortAccess(&ports);
         UserThread thread([&] {
             if (before) before();
-            if (HWND d = WaitDialog(title)) user(d);
+            if (HWND d = WaitDialog(L"デバイスの設定＆接続")) user(d);
             else ADD_FAILURE() << "the dialog did not show";
-            for (int i = 0; i < 5; ++i) {
-                Sleep(i ? 200 : 300);
-                HWND left = FindThreadDialog(thread_, nullptr);
-                if (!left) break;
+            for (HWND left = nullptr; !WaitUntil([&] { return !(left = FindThreadDialog(thread_, nullptr)); }, 2000);) {
                 PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
                 PostMessageW(left, WM_CLOSE, 0, 0);
             }
         });
-        INT_PTR result = RunConnectDialog(main_, record_);
+        INT_PTR result = RunConnectDialog(main_.Window(), record_);
         thread.join();
         SetPortAccess(nullptr);
         return result;
     }
 
-    HWND main_ = nullptr;
+    testing_support::MainWindowHost main_{true};  // reports in message boxes
     DWORD thread_ = GetCurrentThreadId();
     DeviceSettings record_ = TestPortSettings("");
 };
@@ -134,20 +101,22 @@ protected:
 TEST_F(ConnectDialog, FirstFreePortIsChosenAndChoosingAHeldOneShows2021AndGoesBack)
 {
     FarEnd held;
-    ASSERT_TRUE(held.Open("COM10")) << GetLastError();
+    ASSERT_TRUE(held.Open(VORLIN_FAR_PORT)) << GetLastError();
     EXPECT_EQ(Run({TwoPorts, QueryPortProperties},
                   [&](HWND d) {
-                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"COM9");
-                      EXPECT_EQ(WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)), L"接続(&C)");
+                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT) + L"|" + WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)),
+                                L"" VORLIN_PORT L"|接続(&C)");
                       EXPECT_TRUE(Enabled(d, IDC_CONNECT_OK));
-                      SaveWindowPng(d, BuildFolderFile("connect_dialog.png"));
-                      ChooseComboItem(d, IDC_CONNECT_PORT, FindItem(d, IDC_CONNECT_PORT, L"COM10"));
-                      EXPECT_EQ(AnswerBox(d), L"ポートCOM10は使用中です。");
-                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"COM9");
+                      EXPECT_TRUE(SaveScreenshot(d, "connect_dialog"));
+                      Select(d, IDC_CONNECT_PORT, L"" VORLIN_FAR_PORT);  // and notify, as a user's choice does
+                      PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_PORT, CBN_SELCHANGE),
+                                   reinterpret_cast<LPARAM>(GetDlgItem(d, IDC_CONNECT_PORT)));
+                      EXPECT_EQ(AnswerBox(d), L"ポート" VORLIN_FAR_PORT L"は使用中です。");
+                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"" VORLIN_PORT);
                       ClickDialogButton(d, IDC_CONNECT_OK);
                   }),
               1);
-    EXPECT_STREQ(record_.portName, "COM9");
+    EXPECT_STREQ(record_.portName, VORLIN_PORT);
     EXPECT_NE(record_.properties.dwSettableBaud, 0u) << "the port's own properties";
 }
 
@@ -158,13 +127,13 @@ TEST_F(ConnectDialog, PortWithoutSpBaudShowsADisabledBaudListAndNoSelectionKeeps
     for (size_t i = 0; i < kBaudRateCount; ++i) offered += (kBaudRates[i].capability & 0x66BFF) ? 1 : 0;
     EXPECT_EQ(Run({TwoPorts, FakeQuery},
                   [&](HWND d) {
-                      EXPECT_EQ(ComboCount(d, IDC_CONNECT_BAUD), offered);
-                      EXPECT_FALSE(Enabled(d, IDC_CONNECT_BAUD));
-                      EXPECT_TRUE(Enabled(d, IDC_CONNECT_PARITY));
+                      EXPECT_EQ(SendDlgItemMessageW(d, IDC_CONNECT_BAUD, CB_GETCOUNT, 0, 0), offered);
+                      EXPECT_TRUE(!Enabled(d, IDC_CONNECT_BAUD) && Enabled(d, IDC_CONNECT_PARITY));
                       SendDlgItemMessageW(d, IDC_CONNECT_BAUD, CB_SETCURSEL, WPARAM(-1), 0);
                       Select(d, IDC_CONNECT_BYTESIZE, L"7");
                       Select(d, IDC_CONNECT_PARITY, L"偶数");
                       Select(d, IDC_CONNECT_STOPBITS, L"2");
+                      // The handshake boxes map to the lines as their states say: RTS undecided toggles.
                       CheckDlgButton(d, IDC_CONNECT_RTSCTS, BST_INDETERMINATE);
                       CheckDlgButton(d, IDC_CONNECT_DTRDSR, BST_CHECKED);
                       CheckDlgButton(d, IDC_CONNECT_XONXOFF, BST_CHECKED);
@@ -172,96 +141,51 @@ TEST_F(ConnectDialog, PortWithoutSpBaudShowsADisabledBaudListAndNoSelectionKeeps
                       ClickDialogButton(d, IDC_CONNECT_OK);
                   }),
               1);
-    const DCB& dcb = record_.dcb;
-    EXPECT_STREQ(record_.portName, "COM10");
-    EXPECT_EQ(dcb.ByteSize, 7);
-    EXPECT_EQ(dcb.Parity, 2);
-    EXPECT_TRUE(dcb.fParity);
-    EXPECT_EQ(dcb.StopBits, 2);
-    EXPECT_EQ(dcb.fRtsControl, DWORD(RTS_CONTROL_TOGGLE));
-    EXPECT_EQ(dcb.fDtrControl, DWORD(DTR_CONTROL_HANDSHAKE));
-    EXPECT_TRUE(dcb.fOutX && dcb.fInX);
+    const DCB& d = record_.dcb;
+    EXPECT_STREQ(record_.portName, VORLIN_FAR_PORT);
+    EXPECT_EQ(Values({d.ByteSize, d.Parity, d.fParity, d.StopBits, d.fRtsControl, d.fDtrControl, d.fOutX, d.fInX}),
+              Values({7, 2, 1, 2, RTS_CONTROL_TOGGLE, DTR_CONTROL_HANDSHAKE, 1, 1}));
     EXPECT_FALSE(record_.flags & DEVICE_SAVE);
-    DeviceSettings stored = TestPortSettings("COM10");  // its stored baud rate, not a list row
+    DeviceSettings stored = TestPortSettings(VORLIN_FAR_PORT);  // its stored baud rate, not a list row
     LoadPortSettings(stored);
-    EXPECT_EQ(dcb.BaudRate, stored.dcb.BaudRate);
+    EXPECT_EQ(d.BaudRate, stored.dcb.BaudRate);
 }
 
 TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
 {
     EXPECT_EQ(Run({TwoPorts, FakeQuery},
                   [&](HWND d) {
-                      Extended(d, [](HWND x) {
-                          EXPECT_FALSE(Enabled(x, IDC_EXT_ERRORCHAR));
-                          SendDlgItemMessageW(x, IDC_EXT_ERRORCHAR_ON, BM_CLICK, 0, 0);
-                          HWND edit = GetDlgItem(x, IDC_EXT_ERRORCHAR);
-                          SetWindowTextW(edit, L"");
-                          TypeText(edit, "xz-7e5");  // hexadecimal digits only, two at most
-                          EXPECT_EQ(WindowTextW(edit), L"7E");
-                          SetDlgItemTextW(x, IDC_EXT_XOFFLIM, L"1234");
-                          SetDlgItemTextW(x, IDC_EXT_READINTERVAL, L"4294967295");
-                          SendDlgItemMessageW(x, IDC_EXT_CTSFLOW, BM_CLICK, 0, 0);
-                          SaveWindowPng(x, BuildFolderFile("extended_dialog.png"));
-                      });
+                      ClickDialogButton(d, IDC_CONNECT_EXTENDED);
+                      HWND x = WaitDialog(L"デバイスの拡張設定", d), edit = GetDlgItem(x, IDC_EXT_ERRORCHAR);
+                      ASSERT_NE(x, nullptr);
+                      EXPECT_FALSE(IsWindowEnabled(edit));
+                      SendDlgItemMessageW(x, IDC_EXT_ERRORCHAR_ON, BM_CLICK, 0, 0);
+                      SetWindowTextW(edit, L"");
+                      TypeText(edit, "xz-7e5");  // hexadecimal digits only, two at most
+                      EXPECT_EQ(WindowTextW(edit), L"7E");
+                      SetDlgItemTextW(x, IDC_EXT_XOFFLIM, L"1234");
+                      SetDlgItemTextW(x, IDC_EXT_READINTERVAL, L"4294967295");
+                      SendDlgItemMessageW(x, IDC_EXT_CTSFLOW, BM_CLICK, 0, 0);
+                      EXPECT_TRUE(SaveScreenshot(x, "extended_dialog"));
+                      ClickDialogButton(x, IDC_EXT_APPLY);
+                      WaitUntil([&] { return !IsWindow(x); }, kWait);
                       ClickDialogButton(d, IDC_CONNECT_OK);
                   }),
               1);
-    EXPECT_EQ(BYTE(record_.dcb.ErrorChar), 0x7E);
-    EXPECT_TRUE(record_.dcb.fErrorChar);
-    EXPECT_EQ(record_.dcb.XoffLim, 1234);
-    EXPECT_EQ(record_.timeouts.ReadIntervalTimeout, MAXDWORD);
-    EXPECT_TRUE(record_.dcb.fOutxCtsFlow);
-}
-
-TEST_F(ConnectDialog, CancelKeepsNothingOfTheExtendedSettings)
-{
-    record_.flags = DEVICE_SAVE;
-    DeviceSettings expected = record_;
-    expected.flags &= ~DEVICE_SAVE;
-    EXPECT_EQ(Run({TwoPorts, FakeQuery},
-                  [&](HWND d) {
-                      // A cancelled extended dialog drops its edits at once.
-                      Extended(d, [](HWND x) { SetDlgItemTextW(x, IDC_EXT_XONLIM, L"7"); }, IDC_EXT_CANCEL);
-                      Extended(d, [](HWND x) {
-                          EXPECT_NE(WindowTextW(GetDlgItem(x, IDC_EXT_XONLIM)), L"7");
-                          SetDlgItemTextW(x, IDC_EXT_INQUEUE, L"100");
-                      });
-                      PostMessageW(d, WM_CLOSE, 0, 0);  // the close box cancels the whole dialog
-                  }),
-              0);
-    EXPECT_EQ(memcmp(&expected, &record_, sizeof record_), 0);
+    const DCB& d = record_.dcb;
+    EXPECT_EQ(Values({BYTE(d.ErrorChar), d.fErrorChar, d.XoffLim, record_.timeouts.ReadIntervalTimeout, d.fOutxCtsFlow}),
+              Values({0x7E, 1, 1234, MAXDWORD, 1}));
 }
 
 TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
 {
     std::wstring report;
-    EXPECT_EQ(Run({TwoPorts, NobodyAnswers},
-                  [](HWND d) {
-                      EXPECT_FALSE(Enabled(d, IDC_CONNECT_OK));
-                      ClickDialogButton(d, IDC_CONNECT_CANCEL);
-                  },
-                  kConnectTitle, [&] { report = AnswerBox(nullptr); }),
-              0);
+    auto user = [](HWND d) {
+        EXPECT_FALSE(Enabled(d, IDC_CONNECT_OK));
+        ClickDialogButton(d, IDC_CONNECT_CANCEL);
+    };
+    EXPECT_EQ(Run({TwoPorts, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
     EXPECT_EQ(report, L"開けるポートがありません。");
-}
-
-TEST_F(ConnectDialog, AnOpenPortIsChangedNotChosen)
-{
-    record_.flags = DEVICE_OPEN;
-    lstrcpyA(record_.portName, "COM9");
-    record_.properties = FullProps();
-    record_.dcb.BaudRate = 19200;
-    EXPECT_EQ(Run({TwoPorts, NobodyAnswers},  // must not be asked
-                  [&](HWND d) {
-                      EXPECT_EQ(WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)), L"適用(&A)");
-                      EXPECT_EQ(ComboCount(d, IDC_CONNECT_PORT), 1);
-                      EXPECT_FALSE(Enabled(d, IDC_CONNECT_PORT));
-                      EXPECT_EQ(ComboText(d, IDC_CONNECT_BAUD), L"19200");
-                      ClickDialogButton(d, IDC_CONNECT_OK);
-                  },
-                  L"デバイスの設定変更"),
-              1);
-    EXPECT_TRUE(record_.flags & DEVICE_OPEN);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+// The log file's text, byte for byte, for every layout and conversion.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -28,12 +29,7 @@ std::string Write(const LogSettings& s, uint32_t kind, uint32_t number, const st
     return text;
 }
 
-LogSettings Defaults()  // header and hex, 26 bytes per line, space separator
-{
-    LogSettings s;
-    LoadLogSettings(s);
-    return s;
-}
+LogSettings Defaults() { LogSettings s; return LoadLogSettings(s), s; }  // header, hex, 26 a line, blank between
 
 void TextOnly(LogSettings& s) { s.header = s.hex = 0, s.ascii = 1; }
 template <uint32_t kKanji, uint32_t kBytesPerLine = 26>  // text only, control codes as '_'
@@ -48,12 +44,8 @@ const std::string kHead = " 2007/03/04 05:06:07.089 データサイズ = ";
 
 TEST(LogWriter, RecordsByteForByte)
 {
-    struct Case {
-        const char* what;
-        void (*layout)(LogSettings&);
-        uint32_t kind, number;
-        std::string data, expected;
-    } cases[] = {
+    struct { const char* what; void (*layout)(LogSettings&); uint32_t kind, number; std::string data, expected; }
+    cases[] = {
         {"example of 20 bytes", [](LogSettings& s) { s.ascii = 1, s.hexBytesPerLine = s.asciiBytesPerLine = 16; },
          LOGREC_RECEIVE, 12, "ABCDEFGHIJKLMNOPQRST",
          "00012 <受信>      " + kHead + "20\r\n41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50\r\n51 52 53 54\r\n"
@@ -94,14 +86,13 @@ TEST(LogWriter, RecordsByteForByte)
         {"JIS shift in", Kanji<KANJI_JIS>, LOGREC_RECEIVE, 1, "\x1B$B", "\r\n\r\n"},
         {"JIS next record", Kanji<KANJI_JIS>, LOGREC_RECEIVE, 1, "$\"", "$\"\r\n\r\n"},
         {"UTF-8", Kanji<KANJI_UTF8>, LOGREC_RECEIVE, 1, "\xE3\x81\x82\xEF\xBD\xB1\t\xF0", "あｱ_?\r\n\r\n"},
-        {"SJIS", Kanji<KANJI_SJIS>, LOGREC_RECEIVE, 1, "あ\x01", "あ_\r\n\r\n"},
         {"text kind", [](LogSettings&) {}, LOGREC_TEXT, 3, "ポート開始", "00003 <ログ>      " + kHead + "10\r\nポート開始\r\n\r\n"},
         // A zero byte ends the text; the field keeps the record's length.
         {"error text with zero", [](LogSettings& s) { s.header = 0; }, LOGREC_ERROR_TEXT, 3, std::string("ab\0cd", 5),
          "   ab\r\n\r\n"},
         {"invalid kind", [](LogSettings& s) { s.ascii = 1; }, 6, 8, "abc", "00008 <エラー>    " + kHead + "3\r\n\r\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         LogSettings s = Defaults();
         c.layout(s);

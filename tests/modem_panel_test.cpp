@@ -1,5 +1,5 @@
-// The modem status panel on a window that records its line requests, then on the
-// program's own main window connected to COM9 (far end COM10).
+// The modem status panel of the main window: with its line requests recorded, then connected to
+// a virtual null-modem cable.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include "shell/app.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
+#include "tests/support/main_window_host.h"
 #include "tests/support/serial_bench.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
@@ -22,36 +23,38 @@ namespace {
 constexpr COLORREF kGreen = RGB(0, 0xFF, 0), kRed = RGB(0xFF, 0, 0), kBlue = RGB(0, 0, 0xFF), kCyan = RGB(0, 0xFF, 0xFF);
 using Requests = std::vector<LPARAM>;
 Requests g_requests;
-LRESULT g_requestResult = 1;
 LRESULT LampOf(HWND panel, int line) { return SendMessageA(panel, WM_PANEL_GET_LINE, 0, line); }
+// The colour in the middle of a lamp's face, left of its label.
+COLORREF FaceColour(HWND panel, int id)
+{
+    HWND button = GetDlgItem(panel, id);
+    RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT r;
+    GetClientRect(button, &r);
+    HDC dc = GetDC(button);
+    COLORREF c = GetPixel(dc, 3, r.bottom / 2);
+    ReleaseDC(button, dc);
+    return c;
+}
 
+WNDPROC g_mainProc = nullptr;
+LRESULT CALLBACK RecordingMain(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_VORLIN_LINE_FUNCTION) return g_requests.push_back(lParam), 1;
+    return CallWindowProcA(g_mainProc, hwnd, msg, wParam, lParam);
+}
+
+// The real main window's panel; the line requests it sends the window are recorded, not run.
 class Panel : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-            if (msg != WM_VORLIN_LINE_FUNCTION) return DefWindowProcA(hwnd, msg, wParam, lParam);
-            return g_requests.push_back(lParam), g_requestResult;
-        };
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = "PanelTestMain";
-        RegisterClassA(&wc);
-        main_ = CreateWindowExA(0, wc.lpszClassName, "panel", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 700, 200,
-                                nullptr, nullptr, wc.hInstance, nullptr);
-        SetMainWindow(main_);
-        ASSERT_NE(panel_ = CreateModemPanel(main_), nullptr);
-        SendMessageA(panel_, 0xD441, 0, 0);
-        g_requestResult = 1;
-    }
-    void TearDown() override
-    {
-        SetMainWindow(nullptr);
-        DestroyWindow(main_);
+        g_mainProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(main_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingMain)));
     }
     LRESULT Lamp(int line) { return LampOf(panel_, line); }
     bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(panel_, id)) != FALSE; }
+    COLORREF Face(int id) { return FaceColour(panel_, id); }
     void Setup(DWORD dtr, DWORD rts, bool outX = false)
     {
         DCB dcb{};
@@ -62,47 +65,15 @@ protected:
         g_requests.clear();
         SendMessageA(panel_, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&dcb));
     }
-    // The colour in the middle of a lamp's face, left of its label.
-    COLORREF FaceColour(int id)
-    {
-        HWND button = GetDlgItem(panel_, id);
-        RedrawWindow(panel_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        RECT r;
-        GetClientRect(button, &r);
-        HDC dc = GetDC(button);
-        COLORREF c = GetPixel(dc, 3, r.bottom / 2);
-        ReleaseDC(button, dc);
-        return c;
-    }
-
-    HWND main_ = nullptr, panel_ = nullptr;
+    testing_support::MainWindowHost host_;
+    HWND main_ = host_.Window(), panel_ = GetDlgItem(main_, IDC_MODEM_PANEL);
 };
-
-TEST_F(Panel, StartsDisabledAndDarkAndShowsXonXoffOnlyWhenAsked)
-{
-    EXPECT_FALSE(IsWindowEnabled(panel_));
-    for (int line = 0; line <= 7; ++line) EXPECT_EQ(Lamp(line), 0) << line;
-    TempFolder folder;
-    SetIniFileForTesting(folder.Write("Vorlin2.ini", "[LINE]\r\nX=ENABLE\r\n").c_str());
-    HWND asked = CreateModemPanel(main_);
-    SetIniFileForTesting(nullptr);
-    for (int id : {IDC_PANEL_XON, IDC_PANEL_XOFF, IDC_PANEL_XONXOFF_GROUP}) {
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(panel_, id))) << id;
-        EXPECT_TRUE(IsWindowVisible(GetDlgItem(asked, id))) << id;
-    }
-    DestroyWindow(asked);
-}
 
 TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
 {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const struct {
-        DWORD dtr, rts;
-        bool outX;
-        Requests requests;
-        LRESULT dtrLamp, rtsLamp;
-        COLORREF dtrColour, rtsColour;
-    } cases[] = {
+    struct { DWORD dtr, rts; bool outX; Requests requests; LRESULT dtrLamp, rtsLamp; COLORREF dtrFace, rtsFace; }
+    cases[] = {
         {DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, false, {SETDTR, SETRTS, CLRBREAK}, 33, 33, kBlue, kBlue},
         {DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, true, {CLRDTR, CLRRTS, CLRBREAK}, 34, 34, face, face},
         {DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, false, {CLRBREAK}, 20, 20, kCyan, kCyan},
@@ -113,91 +84,32 @@ TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
         Setup(c.dtr, c.rts, c.outX);
         EXPECT_TRUE(IsWindowEnabled(panel_));
         EXPECT_EQ(g_requests, c.requests);
-        EXPECT_EQ(Lamp(LINE_DTR), c.dtrLamp);
-        EXPECT_EQ(Lamp(LINE_RTS), c.rtsLamp);
-        EXPECT_EQ(Enabled(IDC_PANEL_DTR), c.dtrLamp != 20);  // only lines the user switches can be clicked
-        EXPECT_EQ(Enabled(IDC_PANEL_RTS), c.rtsLamp != 20);
-        EXPECT_EQ(FaceColour(IDC_PANEL_DTR), c.dtrColour);
-        EXPECT_EQ(FaceColour(IDC_PANEL_RTS), c.rtsColour);
-        EXPECT_EQ(Lamp(LINE_BREAK), 34);
-        EXPECT_EQ(FaceColour(IDC_PANEL_BREAK), face);
-        for (int line : {LINE_CTS, LINE_DSR, LINE_RLSD}) EXPECT_EQ(Lamp(line), 18) << line;
-        for (int id : {IDC_PANEL_CTS, IDC_PANEL_DSR, IDC_PANEL_RLSD}) EXPECT_FALSE(Enabled(id)) << id;
+        EXPECT_EQ(Requests({Lamp(LINE_DTR), Lamp(LINE_RTS), Lamp(LINE_BREAK)}), Requests({c.dtrLamp, c.rtsLamp, 34}));
+        // Only lines the user switches can be clicked.
+        EXPECT_TRUE(Enabled(IDC_PANEL_DTR) == (c.dtrLamp != 20) && Enabled(IDC_PANEL_RTS) == (c.rtsLamp != 20));
+        EXPECT_EQ(std::vector<COLORREF>({Face(IDC_PANEL_DTR), Face(IDC_PANEL_RTS), Face(IDC_PANEL_BREAK)}),
+                  std::vector<COLORREF>({c.dtrFace, c.rtsFace, face}));
+        EXPECT_EQ(Requests({Lamp(LINE_CTS), Lamp(LINE_DSR), Lamp(LINE_RLSD)}), Requests({18, 18, 18}));
+        EXPECT_TRUE(!Enabled(IDC_PANEL_CTS) && !Enabled(IDC_PANEL_DSR) && !Enabled(IDC_PANEL_RLSD));
         EXPECT_EQ(Enabled(IDC_PANEL_XON), c.outX);
     }
 }
 
-TEST_F(Panel, ModemStatusLightsTheInputLampsAndTheRealMainWindowPassesItOn)
-{
-    Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
-    g_requests.clear();
-    const struct {
-        DWORD status;
-        LRESULT lamps[3];
-        COLORREF colours[3];
-    } cases[] = {{MS_CTS_ON | MS_DSR_ON, {17, 17, 18}, {kGreen, kGreen, kRed}},
-                 {MS_RLSD_ON | MS_RING_ON, {18, 18, 17}, {kRed, kRed, kGreen}}};
-    const int lines[] = {LINE_CTS, LINE_DSR, LINE_RLSD}, ids[] = {IDC_PANEL_CTS, IDC_PANEL_DSR, IDC_PANEL_RLSD};
-    for (const auto& c : cases) {
-        SendMessageA(panel_, WM_PANEL_LAMPS, c.status, 0);
-        for (int i = 0; i < 3; ++i) {
-            SCOPED_TRACE(testing::Message() << c.status << " line " << lines[i]);
-            EXPECT_EQ(Lamp(lines[i]), c.lamps[i]);
-            EXPECT_EQ(FaceColour(ids[i]), c.colours[i]);
-        }
-        if (c.lamps[0] == 17) SaveWindowPng(main_, BuildFolderFile("modem_panel_status_0x30.png"));
-    }
-    EXPECT_TRUE(g_requests.empty()) << "input lamps ask nothing of the port";
-    // Disabled, the panel draws plain frames and keeps its lamp words.
-    EnableWindow(panel_, FALSE);
-    EXPECT_EQ(FaceColour(IDC_PANEL_RLSD), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(Lamp(LINE_RLSD), 17);
-
-    HWND real = CreateTestMainWindow();
-    PostMessageA(real, WM_VORLIN_MODEM_STATUS, MS_CTS_ON | MS_DSR_ON, 0);
-    EXPECT_TRUE(PumpUntil([&] { return LampOf(GetDlgItem(real, IDC_MODEM_PANEL), LINE_CTS) == 17; }, 2000));
-    DestroyTestMainWindow(real);
-}
-
-TEST_F(Panel, ClicksAndSetLineRequestsGoThroughTheMainWindow)
-{
-    Setup(DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE);
-    g_requests.clear();
-    for (int id : {IDC_PANEL_RTS, IDC_PANEL_RTS, IDC_PANEL_DTR, IDC_PANEL_BREAK, IDC_PANEL_BREAK})
-        SendDlgItemMessageA(panel_, id, BM_CLICK, 0, 0);
-    EXPECT_EQ(g_requests, (Requests{CLRRTS, SETRTS, CLRDTR, SETBREAK, CLRBREAK}));
-    EXPECT_EQ(Lamp(LINE_RTS), 33);
-    EXPECT_EQ(Lamp(LINE_DTR), 34);
-
-    // 0xD446: 1 on, 2 off. The lamp shows what was asked, even when the request fails.
-    g_requests.clear();
-    g_requestResult = 0;
-    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_DTR), 0);
-    EXPECT_EQ(Lamp(LINE_DTR), 33);
-    g_requestResult = 1;
-    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_XONXOFF), 1);
-    EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, 1, LINE_CTS), 0);  // input lines cannot be switched
-    EXPECT_EQ(g_requests, (Requests{SETDTR, SETXON}));
-}
-
 TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
 {
-    HWND main = CreateTestMainWindow();
-    ASSERT_NE(main, nullptr);
-    HWND panel = GetDlgItem(main, IDC_MODEM_PANEL);
+    testing_support::MainWindowHost host;
+    HWND panel = GetDlgItem(host.Window(), IDC_MODEM_PANEL);
     FarEnd peer;
-    ASSERT_TRUE(peer.Open("COM10")) << GetLastError();
+    ASSERT_TRUE(peer.Open(VORLIN_FAR_PORT)) << GetLastError();
     SerialEngine& engine = GetSerialEngine();
     DeviceSettings& device = GetCurrentDevice();
-    device = TestPortSettings("COM9");  // DTR and RTS enabled
+    device = TestPortSettings(VORLIN_PORT);  // DTR and RTS enabled
     ASSERT_TRUE(OpenPort(device, &engine.port)) << GetLastError();
-    engine.sink = EngineSink{main, nullptr, nullptr};
+    engine.sink = EngineSink{host.Window(), nullptr, nullptr};
     ASSERT_TRUE(StartEngine(engine));
     SendMessageA(panel, WM_PANEL_SETUP, 0, reinterpret_cast<LPARAM>(&device.dcb));
-    auto peerSees = [&](DWORD bit, bool on) {
-        return PumpUntil([&] { return ((peer.ModemStatus() & bit) != 0) == on; }, 5000);
-    };
-    auto lamp = [&](int line, LRESULT state) { return PumpUntil([&] { return LampOf(panel, line) == state; }, 5000); };
+    auto peerSees = [&](DWORD bit, bool on) { return PumpUntil([&] { return !!(peer.ModemStatus() & bit) == on; }); };
+    auto lamp = [&](int line, LRESULT state) { return PumpUntil([&] { return LampOf(panel, line) == state; }); };
     EXPECT_TRUE(peerSees(MS_CTS_ON, true) && peerSees(MS_DSR_ON, true)) << "set-up raised RTS and DTR";
     SendDlgItemMessageA(panel, IDC_PANEL_RTS, BM_CLICK, 0, 0);
     EXPECT_TRUE(peerSees(MS_CTS_ON, false)) << "first click drops RTS";
@@ -209,13 +121,14 @@ TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
     for (int line : {LINE_CTS, LINE_DSR, LINE_RLSD}) EXPECT_TRUE(lamp(line, 17)) << line;
     peer.Line(CLRRTS);
     EXPECT_TRUE(lamp(LINE_CTS, 18));
+    EXPECT_EQ(FaceColour(panel, IDC_PANEL_CTS), kRed);
+    EXPECT_EQ(FaceColour(panel, IDC_PANEL_DSR), kGreen);
     peer.Line(SETRTS);
     EXPECT_TRUE(lamp(LINE_CTS, 17));
-    SaveWindowPng(main, BuildFolderFile("modem_panel_connected.png"));
+    EXPECT_TRUE(SaveScreenshot(host.Window(), "modem_panel_connected"));
 
     StopEngine(engine);
     ClosePort(&device.flags, &engine.port);
-    DestroyTestMainWindow(main);
 }
 
 } // namespace

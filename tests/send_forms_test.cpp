@@ -1,3 +1,5 @@
+// Button and form files: parsing, conversions, the bytes of a form, and the
+// lists of the data folder.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,8 +12,8 @@
 #include "sending/send_forms.h"
 #include "shell/messages.h"
 #include "shell/shell.h"
+#include "tests/support/main_window_host.h"
 #include "tests/support/temp_files.h"
-#include "tests/support/ui_driver.h"
 
 namespace {
 
@@ -22,7 +24,14 @@ struct Parsed {
     std::unique_ptr<MultiEditForm> form = std::make_unique<MultiEditForm>();
     std::vector<FormMessage> messages;
     bool ok = false;
-    const FormField& operator[](int i) const { return form->fields[i]; }
+    // A field as "kind style conversion length lines attributes|title|data".
+    std::string operator[](int i) const
+    {
+        const FormField& f = form->fields[i];
+        char head[80];
+        snprintf(head, sizeof head, "%u %u %u %u %u %x|", f.kind, f.style, f.conversion, f.length, f.lines, f.attributes);
+        return head + std::string(f.title) + "|" + f.data;
+    }
     Reports Numbers() const
     {
         Reports out;
@@ -47,50 +56,6 @@ LRESULT CALLBACK CountingMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 }
 
 } // namespace
-
-TEST(SendForms, ExampleFormParsesAndBuildsSixtyEightBytes)
-{
-    Parsed p = Parse("[Set mode]\n"
-                     "EDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4 DATA=0A1B\n"
-                     "COMBO STYLE=DROPDOWNLIST TITLE=Mode CONVERT=SJIS LENGTH=2 DATA=01,02,03\n"
-                     "EDIT STYLE=MULTILINETEXT TITLE=Note CONVERT=SJIS LENGTH=64 LINES=3\n");
-    ASSERT_TRUE(p.ok && p.messages.empty());
-    ASSERT_EQ(p.form->fieldCount, 3u);
-    EXPECT_EQ(p[0].style, EDIT_TEXT);
-    EXPECT_STREQ(p[0].title, "Address");
-    EXPECT_STREQ(p[0].data, "0A1B");
-    EXPECT_EQ(p[1].style, COMBO_DROPDOWNLIST);
-    EXPECT_EQ(p[2].style, EDIT_MULTILINETEXT);
-    EXPECT_EQ(p[2].lines, 3u);
-    ASSERT_EQ(MultiEditFormByteCount(*p.form), 68u);
-    Bytes bytes(68, 0xEE), expected(68, 0);
-    ASSERT_TRUE(BuildFormBytesFromTexts(*p.form, {"0A1B", "02", "memo"}, bytes.data(), bytes.size()));
-    memcpy(expected.data(), "\x0A\x1B" "02memo", 8);
-    EXPECT_EQ(bytes, expected);
-}
-
-TEST(SendForms, EachConversionFillsExactlyItsShare)
-{
-    const struct { uint32_t conversion, length; const char* text; Bytes expected; } cases[] = {
-        {CONVERT_HEX, 3, "ABC", {0xAB, 0x0C}},
-        {CONVERT_BIN, 10, "1111111101", {0xFF, 0x01}},
-        {CONVERT_OCT, 8, "03770101", {0xFF, 0x41}},
-        {CONVERT_OCT, 5, "07770", {0xFF, 0x00}},  // 0777 keeps its low 8 bits
-        {CONVERT_SJIS, 4, "日本語", {0x93, 0xFA, 0x96, 0x7B}},
-        {CONVERT_SJIS, 3, "A", {'A', 0, 0}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        FormField field{};
-        field.conversion = c.conversion;
-        field.length = c.length;
-        Bytes out(FieldShare(field), 0xEE);
-        FieldTextToBytes(field, c.text, out.data());
-        EXPECT_EQ(out, c.expected);
-    }
-    EXPECT_EQ(ButtonDataToBytes("1B40"), (Bytes{0x1B, 0x40}));
-    EXPECT_EQ(ButtonDataToBytes("123"), (Bytes{0x12, 0x03}));
-}
 
 TEST(SendForms, EachFaultDrawsItsMessageWithTheFileLineNumber)
 {
@@ -123,69 +88,63 @@ TEST(SendForms, EachFaultDrawsItsMessageWithTheFileLineNumber)
     }
 }
 
-TEST(SendForms, AcceptedLinesWithWarnings)
+TEST(SendForms, AcceptedLinesWithWarningsAndTheFieldLimits)
 {
     // Kinds and values in lower case; quoted values keep their blanks, doubled quotes stand for one.
     Parsed p = Parse("[s]\ncombo STYLE=dropdown TITLE=\"say \"\"hi\"\" now\" CONVERT=oct LENGTH=8191 DATA=\"a b\"\n");
     ASSERT_TRUE(p.ok && p.messages.empty());
-    EXPECT_EQ(p[0].kind, FIELD_COMBO);
-    EXPECT_EQ(p[0].style, COMBO_DROPDOWN);
-    EXPECT_EQ(p[0].conversion, CONVERT_OCT);
-    EXPECT_STREQ(p[0].title, "say \"hi\" now");
-    EXPECT_STREQ(p[0].data, "a b");
-    EXPECT_EQ(p[0].length, 8191u);  // the largest length
+    EXPECT_EQ(p[0], "1 0 2 8191 0 1f|say \"hi\" now|a b");  // 8191: the largest length
     const std::string start = "[s]\nEDIT STYLE=TEXT CONVERT=SJIS ";
     p = Parse(start + "TITLE=t LENGTH=5 LINES=3\n");  // LINES on a one-line field: reported, ignored
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.Numbers(), (Reports{{2015, 2}}));
-    EXPECT_EQ(p[0].lines, 0u);
-    EXPECT_FALSE(p[0].attributes & ATTR_LINES);
+    EXPECT_TRUE(p.ok && p.Numbers() == Reports({{2015, 2}}));
+    EXPECT_EQ(p[0], "0 1 0 5 0 f|t|");
     p = Parse(start + "LENGTH=5 TITLE=" + std::string(32, 'T') + "\n");  // cut to 31, reported with 32
-    ASSERT_TRUE(p.ok);
-    ASSERT_EQ(p.Numbers(), (Reports{{2011, 2}}));
+    ASSERT_TRUE(p.ok && p.Numbers() == Reports({{2011, 2}}));
     EXPECT_EQ(p.messages[0].value, 32);
-    EXPECT_EQ(std::string(p[0].title), std::string(31, 'T'));
-}
-
-TEST(SendForms, ThirtyThirdFieldStopsTheSectionAndKeepsNothing)
-{
+    EXPECT_EQ(std::string(p.form->fields[0].title), std::string(31, 'T'));
+    p = Parse(start + "TITLE=t LENGTH=4 DATA=" + std::string(2000, 'd') + "\n");
+    EXPECT_TRUE(p.ok && strlen(p.form->fields[0].data) == 1023u - 5u);  // the token is cut to 1023
+    // The 33rd field stops the section and keeps nothing.
     std::string text = "[many]\n";
     for (int i = 0; i < 32; ++i) text += "EDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n";
     EXPECT_EQ(Parse(text + "[next]\n").form->fieldCount, 32u);
-    Parsed p = Parse(text + "# still fine\nEDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n");
+    p = Parse(text + "# still fine\nEDIT STYLE=TEXT TITLE=f CONVERT=HEX LENGTH=2\n");
     EXPECT_FALSE(p.ok);
     ASSERT_EQ(p.Numbers(), (Reports{{2017, 35}}));
     EXPECT_EQ(p.messages[0].value, 32);
     EXPECT_EQ(p.form->fieldCount, 0u);
 }
 
-TEST(SendForms, SectionsTokensLinesAndButtonEntries)
+TEST(SendForms, SectionsTokensPathsAndButtonEntries)
 {
     const std::string text = "EDIT before any section is ignored\n"
                              "[A]\n[Alpha]\n[a]\nEDIT STYLE=TEXT TITLE=three CONVERT=HEX LENGTH=2\n"
                              "[A] trailing text\n[ゾ\n[表]\n[x]y]\n";  // the second byte of ゾ is "]": no header
     EXPECT_EQ(ListSectionNames(SplitTextLines(text)), (std::vector<std::string>{"A", "Alpha", "a[3]", "A[4]", "表", "x]y"}));
-    EXPECT_STREQ(Parse(text, 2)[0].title, "three");
+    EXPECT_STREQ(Parse(text, 2).form->fields[0].title, "three");
     // ソ and 表 end in the byte of a backslash, ゾ in that of "]".
     EXPECT_EQ(TokenizeDefinitionLine(" EDIT\tTITLE=\"a  b\" DATA=ソ表ゾ  "),
               (std::vector<std::string>{"EDIT", "TITLE=\"a  b\"", "DATA=ソ表ゾ"}));
-    Parsed p = Parse("[s]\nEDIT STYLE=TEXT TITLE=t CONVERT=SJIS LENGTH=4 DATA=" + std::string(2000, 'd') + "\n");
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(strlen(p[0].data), 1023u - 5u);  // the token is cut to 1023 characters
+    char buffer[MAX_PATH];
+    ASSERT_TRUE(JoinPath("C:\\ソ", "a.txt", buffer, sizeof buffer));  // ソ ends in 0x5C but is no backslash
+    EXPECT_STREQ(buffer, "C:\\ソ\\a.txt");
+    EXPECT_TRUE(EndsWithBackslash("C:\\ソ\\"));
+    EXPECT_FALSE(JoinPath("C:\\data", "long.txt", buffer, 12));  // does not fit: nothing is joined
+    EXPECT_STREQ(buffer, "");
 
     std::string buttons = "Reset,1B40\r\n# comment,00\nno comma here\nStatus query,05 \t\r\nA,B,C\n";
     for (int i = 0; i < 25; ++i) buttons += "b" + std::to_string(i) + ",0" + std::to_string(i % 10) + "\n";
     std::vector<ButtonEntry> entries = ParseButtonEntries(SplitTextLines(buttons));
     ASSERT_EQ(entries.size(), 18u);
-    EXPECT_EQ(entries[0].caption + "|" + entries[0].data, "Reset|1B40");
-    EXPECT_EQ(entries[1].caption + "|" + entries[1].data, "Status query|05");
-    EXPECT_EQ(entries[2].caption + "|" + entries[2].data, "A|B,C");
+    EXPECT_EQ(entries[0].caption + "|" + entries[0].data + "|" + entries[1].caption + "|" + entries[1].data + "|" +
+                  entries[2].caption + "|" + entries[2].data,
+              "Reset|1B40|Status query|05|A|B,C");
 }
 
 TEST(SendForms, OnlyBuiltFormsAreSentAndAnUnallocatableOneIsError14)
 {
-    HWND main = CreateTestMainWindow();
-    ASSERT_NE(main, nullptr);
+    testing_support::MainWindowHost host;
+    HWND main = host.Window();
     g_mainProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingMainProc)));
     auto form = std::make_unique<MultiEditForm>();
@@ -194,10 +153,8 @@ TEST(SendForms, OnlyBuiltFormsAreSentAndAnUnallocatableOneIsError14)
     for (FormField& f : form->fields) f.length = 0x08000000;  // 32 × 2^27: a 32-bit sum would be 0
     EXPECT_EQ(MultiEditFormByteCount(*form), 0x100000000ull);
     Bytes bytes{1};
-    EXPECT_EQ(MakeMultiEditFormBlock(*form, bytes), static_cast<DWORD>(ERROR_OUTOFMEMORY));
-    EXPECT_TRUE(bytes.empty());
+    EXPECT_TRUE(MakeMultiEditFormBlock(*form, bytes) == ERROR_OUTOFMEMORY && bytes.empty());
     EXPECT_EQ(SendMultiEditForm(main, *form, true), static_cast<DWORD>(ERROR_OUTOFMEMORY));
-
     // A form whose controls are not all built gives no bytes and sends nothing.
     Parsed p = Parse("[s]\nEDIT STYLE=TEXT TITLE=a CONVERT=HEX LENGTH=4\n"
                      "COMBO STYLE=DROPDOWN TITLE=b CONVERT=BIN LENGTH=8 DATA=00000001,11111111\n");
@@ -206,53 +163,35 @@ TEST(SendForms, OnlyBuiltFormsAreSentAndAnUnallocatableOneIsError14)
     HWND combo = CreateWindowExA(0, "COMBOBOX", "", WS_POPUP | CBS_DROPDOWN, 0, 0, 99, 99, nullptr, nullptr, nullptr, nullptr);
     SetWindowTextA(combo, "101");
     for (int built = 0; built < 2; ++built) {
-        EXPECT_EQ(MakeMultiEditFormBlock(*p.form, bytes), 0u);
-        EXPECT_TRUE(bytes.empty());
+        EXPECT_TRUE(MakeMultiEditFormBlock(*p.form, bytes) == 0 && bytes.empty());
         EXPECT_EQ(SendMultiEditForm(main, *p.form, false), 0u);
         p.form->fields[built].inputWindow = built ? combo : edit;
     }
     EXPECT_EQ(g_sendRequests, 0);
     EXPECT_EQ(MakeMultiEditFormBlock(*p.form, bytes), 0u);
     EXPECT_EQ(bytes, (Bytes{0x12, 0xAB, 0x05}));
-    EXPECT_EQ(SendMultiEditForm(main, *p.form, false), 0u);
-    EXPECT_EQ(g_sendRequests, 1);
-    DestroyWindow(edit);
-    DestroyWindow(combo);
-    DestroyTestMainWindow(main);
-}
-
-TEST(SendForms, PathsJoinOnlyWhenTheyFitAndSeeDoubleByteBackslashes)
-{
-    char buffer[MAX_PATH];
-    ASSERT_TRUE(JoinPath("C:\\data\\", "a.dat", buffer, sizeof buffer));
-    EXPECT_STREQ(buffer, "C:\\data\\a.dat");
-    ASSERT_TRUE(JoinPath("C:\\ソ", "a.txt", buffer, sizeof buffer));  // ソ ends in 0x5C but is no backslash
-    EXPECT_STREQ(buffer, "C:\\ソ\\a.txt");
-    EXPECT_TRUE(EndsWithBackslash("C:\\ソ\\"));
-    EXPECT_FALSE(JoinPath("C:\\data", "long.txt", buffer, 12));
-    EXPECT_STREQ(buffer, "");
+    EXPECT_TRUE(SendMultiEditForm(main, *p.form, false) == 0 && g_sendRequests == 1);
+    DestroyWindow(edit), DestroyWindow(combo);
 }
 
 TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNamesAndExtraFiles)
 {
     GetAppSettings().flags &= ~APP_MESSAGE_BOXES;
     TempFolder folder;
-    std::string deep = folder.Path() + "\\" + std::string(150, 'd');  // a long name no longer fits in a path
+    const std::string deep = folder.File(std::string(150, 'd'));  // a long name here no longer fits in a path
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
-    WriteTextFile(deep + "\\Alpha.txt", "Reset,1B40\n");
-    WriteTextFile(deep + "\\beta.txt", "A,B,C\n");
-    WriteTextFile(deep + "\\modes.dat", "[Set mode]\n[Set mode]\nEDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4\n");
-    std::string longName = deep + "\\" + std::string(100, 'L') + ".txt";
-    ASSERT_TRUE(WriteLongPathFile(longName, "X,00\n"));
+    WriteWholeFile(deep + "\\Alpha.txt", "Reset,1B40\n");
+    WriteWholeFile(deep + "\\beta.txt", "A,B,C\n");
+    WriteWholeFile(deep + "\\modes.dat", "[Set mode]\n[Set mode]\nEDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4\n");
+    ASSERT_TRUE(WriteWholeFile(deep + "\\" + std::string(100, 'L') + ".txt", "X,00\n"));
     SetDataDirectory(deep.c_str());
 
     ASSERT_EQ(ListButtonFiles(), 2);
     int beta = lstrcmpiA(GetButtonFileName(0), "beta.txt") == 0 ? 0 : 1;
     ASSERT_TRUE(SetCurrentButtonFile(beta));
-    ButtonEntry entry;
-    ASSERT_TRUE(ReadButtonEntry(beta, 0, entry));
+    ButtonEntry entry, none;
+    ASSERT_TRUE(ReadButtonEntry(beta, 0, entry) && !ReadButtonEntry(beta, 1, none));
     EXPECT_EQ(entry.caption + "|" + entry.data, "A|B,C");
-    EXPECT_FALSE(ReadButtonEntry(beta, 1, entry));
     // Rebuilding finds the current file again by name, whatever its case.
     ASSERT_TRUE(MoveFileA((deep + "\\beta.txt").c_str(), (deep + "\\BETA.txt").c_str()));
     ASSERT_EQ(ListButtonFiles(), 2);
@@ -262,9 +201,8 @@ TEST(SendForms, DataFolderListsKeepTheCurrentFileAndSkipOverlongNamesAndExtraFil
     EXPECT_TRUE(LoadMultiEditForm("modes.dat", 1, *form));
     EXPECT_STREQ(form->fields[0].title, "Address");
 
-    for (int i = 0; i < 260; ++i) ASSERT_TRUE(WriteTextFile(deep + "\\b" + std::to_string(1000 + i) + ".txt", "x,00\n"));
+    for (int i = 0; i < 260; ++i) ASSERT_TRUE(WriteWholeFile(deep + "\\b" + std::to_string(1000 + i) + ".txt", "x,00\n"));
     EXPECT_EQ(ListButtonFiles(), 256);
     EXPECT_EQ(GetButtonFileName(256), nullptr);
     SetDataDirectory("");
-    EXPECT_TRUE(DeleteLongPathFile(longName));
 }

@@ -1,5 +1,5 @@
-// The serial engine on a virtual null-modem cable (COM7 ours, COM8 the far end), with a
-// stand-in main window; a device-call table produces what a cable cannot on demand.
+// The serial engine on a virtual null-modem cable, with a stand-in main window;
+// a device-call table produces what a cable cannot on demand.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,21 +16,15 @@
 #include "shell/messages.h"
 #include "tests/support/serial_bench.h"
 #include "tests/support/temp_files.h"
-#include "tests/support/ui_driver.h"
+#include "tests/support/wait.h"
 
 namespace {
 
 constexpr DWORD kAllLines = MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON;
 using IoError = std::pair<DWORD, LPARAM>;
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
 // More than the cable holds while the far end does not read: its write stays pending.
-const std::string& BigBlock()
-{
-    static std::string block;
-    while (block.size() < (1u << 20)) block += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    return block;
-}
+const std::string kBig(1u << 20, 'Z');
 
 // Records as "<kind><number>:<bytes> ", kinds Send, Receive, Error (unsent), Discard.
 std::string Summary(const std::vector<SeenRecord>& records)
@@ -38,29 +32,27 @@ std::string Summary(const std::vector<SeenRecord>& records)
     std::string out;
     for (const SeenRecord& r : records)
         out += (r.kind < 4 ? "SRED"[r.kind] : '?') + std::to_string(r.number) + ":" +
-               (r.bytes == BigBlock() ? "<big>" : r.bytes) + " ";
+               (r.bytes == kBig ? "<big>" : r.bytes) + " ";
     return out;
 }
 
 // What the fake device calls keep: the table's context, one per test.
 struct Fake {
-    std::atomic<int> emptyReads{0};
-    std::atomic<int> slowLineCalls{0};
-    std::atomic<int> waitCalls{0};
+    std::atomic<int> emptyReads{0}, writes{0}, lineCalls{0}, waitCalls{0};
     std::atomic<DWORD> status{0};
-    HANDLE writeEntered = nullptr;
+    HANDLE writeEntered = nullptr, lineCallEntered = nullptr, lineCallRelease = nullptr;
 };
 Fake& FakeOf(void* context) { return *static_cast<Fake*>(context); }
 
 class Engine : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(peer_.Open("COM8") && peer_.Line(SETRTS) && peer_.Line(SETDTR)); }
+    void SetUp() override { ASSERT_TRUE(peer_.Open(VORLIN_FAR_PORT) && peer_.Line(SETRTS) && peer_.Line(SETDTR)); }
     void TearDown() override
     {
         Stop();
         SetDeviceCalls(nullptr);
         ClosePort(&record_.flags, &engine_.port);
-        peer_.Read(SIZE_MAX, 300);  // leave nothing on the line for the next test
+        peer_.Drain();  // leave nothing on the line for the next test
     }
     // Opens the port and starts the engine with the given device calls.
     void Start(DeviceCalls calls = Win32DeviceCalls())
@@ -80,9 +72,9 @@ protected:
     }
     void Start(decltype(DeviceCalls::writeFile) writeFile)
     {
-        DeviceCalls calls = Win32DeviceCalls();
-        calls.writeFile = writeFile;
-        Start(calls);
+        calls_ = Win32DeviceCalls();
+        calls_.writeFile = writeFile;
+        Start(calls_);
     }
     void Stop()
     {
@@ -93,89 +85,61 @@ protected:
         }
         threads_.clear();
     }
-    bool Send(const std::string& bytes, bool asynchronous = false)
-    {
-        return SubmitSend(bytes.data(), static_cast<uint32_t>(bytes.size()), asynchronous) == 0;
-    }
-    bool AwaitRecords(size_t count) { return PumpUntil([&] { return main_.records.size() >= count; }, 5000); }
+    bool Send(const std::string& bytes, bool async = false) { return !SubmitSend(bytes.data(), bytes.size(), async); }
+    bool AwaitRecords(size_t count) { return PumpUntil([&] { return main_.records.size() >= count; }); }
     bool Line(DWORD code) { return SendMessageA(main_.Handle(), WM_VORLIN_LINE_FUNCTION, 0, code) != 0; }
     // Sends complete at once and leave no record.
     void ExpectSendsSwallowedAtOnce()
     {
         const size_t before = main_.records.size();
         const DWORD start = GetTickCount();
-        EXPECT_TRUE(Send("nobody") && Send("nobody", true));
-        EXPECT_LT(GetTickCount() - start, 1000u);
-        PumpFor(100);
+        EXPECT_TRUE(Send("nobody") && Send("nobody", true) && GetTickCount() - start < 1000);
+        main_.Drain();
         EXPECT_EQ(main_.records.size(), before);
     }
 
     FarEnd peer_;
     SerialEngine engine_{INVALID_HANDLE_VALUE, {}, {}, {}};
     MainWindowStub main_{engine_};
-    DeviceSettings record_ = TestPortSettings("COM7");
+    DeviceSettings record_ = TestPortSettings(VORLIN_PORT);
     DeviceCalls calls_{};
     Fake fake_;
     std::vector<HANDLE> threads_;
 };
 
-TEST_F(Engine, StartReportsTheLinesBothEndsSwitchThemAndStopEndsEveryThread)
+TEST_F(Engine, StartReportsTheLinesServesLineAndDeviceRequestsAndStopEndsEveryThread)
 {
     Start();
     EXPECT_FALSE(StartEngine(engine_));  // already running
     EXPECT_TRUE(IsWriterRunning(engine_));
     // The first status is posted at start, though it never changes.
-    ASSERT_TRUE(PumpUntil([&] { return !main_.modemStatuses.empty(); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !main_.modemStatuses.empty(); }));
     EXPECT_EQ(main_.modemStatuses[0] & kAllLines, kAllLines);
-    // The far end's changes are reported within about a second; ours, asked through
-    // the main window (0x7427), are seen by the far end at once.
-    const struct {
-        bool farEnd;
-        DWORD code, lines, seen;
-    } steps[] = {{true, CLRRTS, MS_CTS_ON, 0},      {true, CLRDTR, MS_DSR_ON | MS_RLSD_ON, 0},
-                 {true, SETDTR, MS_DSR_ON, MS_DSR_ON}, {true, SETRTS, MS_CTS_ON, MS_CTS_ON},
-                 {false, CLRRTS, MS_CTS_ON, 0},     {false, CLRDTR, MS_DSR_ON | MS_RLSD_ON, 0},
-                 {false, SETRTS, MS_CTS_ON, MS_CTS_ON}, {false, SETDTR, kAllLines, kAllLines}};
-    for (const auto& s : steps) {
-        SCOPED_TRACE(testing::Message() << (s.farEnd ? "far end " : "ours ") << s.code);
-        if (s.farEnd) {
-            ASSERT_TRUE(peer_.Line(s.code));
-            EXPECT_TRUE(PumpUntil([&] { return (main_.modemStatuses.back() & s.lines) == s.seen; }, 1500));
-        } else {
-            EXPECT_TRUE(Line(s.code));
-            EXPECT_EQ(peer_.ModemStatus() & s.lines, s.seen);
-        }
-    }
-    auto waiter = std::async(std::launch::async, [&] { return peer_.WaitEvent(EV_BREAK, 3000); });
-    Sleep(200);
-    EXPECT_TRUE(Line(SETBREAK) && Line(CLRBREAK));
-    EXPECT_NE(waiter.get() & EV_BREAK, 0u);
+    // Line changes both ways are proven on the cable by the panel test; here the requests only.
+    EXPECT_TRUE(Line(CLRDTR) && Line(SETDTR) && Line(SETBREAK) && Line(CLRBREAK));
     DWORD status = 0;
     EscapeRequest request{0x1B0068, nullptr, 0, &status, sizeof status, 99};  // IOCTL_SERIAL_GET_MODEMSTATUS
     EXPECT_NE(SendMessageA(main_.Handle(), WM_VORLIN_ESCAPE_REQUEST, 0, reinterpret_cast<LPARAM>(&request)), 0);
-    EXPECT_EQ(request.error, 0u);
-    EXPECT_EQ(request.outputLength, 4u);
-    EXPECT_EQ(status & kAllLines, kAllLines);
-    EXPECT_EQ(main_.readyNotices, 0);  // taken by the start, not left for the window
-    EXPECT_TRUE(main_.ioErrors.empty());
+    EXPECT_EQ((std::vector<DWORD>{request.error, request.outputLength, status & kAllLines}),
+              (std::vector<DWORD>{0, 4, kAllLines}));
+    // The ready notices are taken by the start, not left for the window.
+    EXPECT_TRUE(main_.readyNotices == 0 && main_.ioErrors.empty());
 
     Stop();
-    for (HANDLE thread : engine_.thread) EXPECT_EQ(thread, nullptr);
-    EXPECT_FALSE(IsWriterRunning(engine_));
+    EXPECT_TRUE(std::ranges::count(engine_.thread, nullptr) == 3 && !IsWriterRunning(engine_));
     StopEngine(engine_);  // a stopped engine stops at once
 }
 
 // The first reads end with nothing: some at once, some after pending.
 BOOL EmptyReads(void* context, HANDLE port, LPVOID buffer, DWORD size, LPDWORD count, LPOVERLAPPED ov)
 {
-    int n = FakeOf(context).emptyReads++;
+    const int n = FakeOf(context).emptyReads++;
     if (n >= 10) return ReadFile(port, buffer, size, count, ov);
     *count = 0;
     if (n < 5) return TRUE;
     ov->Internal = ov->InternalHigh = 0;  // done, 0 bytes
     SetEvent(ov->hEvent);
-    SetLastError(ERROR_IO_PENDING);
-    return FALSE;
+    return SetLastError(ERROR_IO_PENDING), FALSE;
 }
 
 // Writes only the first 3 bytes and says so.
@@ -188,7 +152,8 @@ BOOL ShortWrite(void*, HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written,
     return TRUE;
 }
 
-TEST_F(Engine, RecordsAreNumberedFromOnePerStartOnScreenAndInTheLogAndReadsOfNothingTakeNoNumber)
+// The monitor test sees the numbers start at 1 again after a restart of the engine.
+TEST_F(Engine, RecordsAreNumberedOnScreenAndInTheLogAndReadsOfNothingTakeNoNumber)
 {
     TempFolder folder;
     const std::string path = folder.File("engine.log");
@@ -196,33 +161,24 @@ TEST_F(Engine, RecordsAreNumberedFromOnePerStartOnScreenAndInTheLogAndReadsOfNot
     DeviceCalls calls = Win32DeviceCalls();
     calls.readFile = EmptyReads;
     calls.writeFile = ShortWrite;  // each write gives a sent and an unsent record under one number
-    for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE(run);
-        main_.records.clear();
-        fake_.emptyReads = 0;
-        Start(calls);
-        ASSERT_TRUE(Send("0123456789"));
-        EXPECT_EQ(peer_.Read(3, 3000), "012");
-        ASSERT_TRUE(Send("world", true));
-        EXPECT_EQ(peer_.Read(3, 3000), "wor");
-        ASSERT_TRUE(PumpUntil([&] { return fake_.emptyReads > 10; }, 3000));
-        // A reader woken by another message keeps its pending read.
-        for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
-        ASSERT_TRUE(peer_.Write("456"));
-        ASSERT_TRUE(AwaitRecords(5));
-        ASSERT_TRUE(peer_.Write("defg"));
-        ASSERT_TRUE(AwaitRecords(6));
-        PumpFor(200);
-        std::vector<SeenRecord> written = main_.records;
-        std::erase_if(written, [](const SeenRecord& r) { return r.kind == RECORD_RECEIVE; });
-        EXPECT_EQ(Summary(written), "S1:012 E1:3456789 S2:wor E2:ld ");
-        EXPECT_EQ(Summary(main_.OfKind(RECORD_RECEIVE)), "R1:456 R2:defg ");
-        EXPECT_EQ(main_.records.size(), 6u);
-        EXPECT_TRUE(main_.ioErrors.empty());
-        Stop();
-    }
+    Start(calls);
+    ASSERT_TRUE(Send("0123456789"));
+    EXPECT_EQ(peer_.Read(3, 3000), "012");
+    ASSERT_TRUE(Send("world", true));
+    EXPECT_EQ(peer_.Read(3, 3000), "wor");
+    ASSERT_TRUE(PumpUntil([&] { return fake_.emptyReads > 10; }));
+    // A reader woken by another message keeps its pending read.
+    for (int i = 0; i < 5; ++i) PostThreadMessageA(engine_.threadId[ENGINE_READER], WM_USER + 77, 0, 0);
+    ASSERT_TRUE(peer_.Write("456"));
+    ASSERT_TRUE(AwaitRecords(5));
+    ASSERT_TRUE(peer_.Write("defg"));
+    ASSERT_TRUE(AwaitRecords(6));
+    Stop();  // every record the threads made has been posted now
+    main_.Drain();
+    std::stable_partition(main_.records.begin(), main_.records.end(), [](auto& r) { return r.kind != RECORD_RECEIVE; });
+    EXPECT_EQ(Summary(main_.records), "S1:012 E1:3456789 S2:wor E2:ld R1:456 R2:defg ");
+    EXPECT_TRUE(main_.ioErrors.empty());
     StopLogThread();  // writes what it was sent, then closes the file
-
     // Header lines: number, kind name padded to 12 bytes, time, size; then the bytes.
     const std::string log = ReadWholeFile(path);
     size_t sent = log.find("00001 <送信>      "), unsent = log.find("00001 <送信エラー>");
@@ -240,14 +196,11 @@ TEST_F(Engine, WithoutARunningEngineSendsCompleteAtOnceAndLineRequestsFail)
     ExpectSendsSwallowedAtOnce();
     EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
     EscapeRequest request{0x1B0068, nullptr, 0, nullptr, 0, 0};
-    EXPECT_FALSE(ExecuteIoControl(engine_, &request));
-    EXPECT_NE(request.error, 0u);
+    EXPECT_TRUE(!ExecuteIoControl(engine_, &request) && request.error != 0);
     // The request block is sized from its layout (64-bit handle) and refuses overflow.
     size_t size = 0;
-    ASSERT_TRUE(SendRequestSize(10, &size));
-    EXPECT_EQ(size, sizeof(HANDLE) + sizeof(uint32_t) + 10 + 3);
-    EXPECT_FALSE(SendRequestSize(UINT64_MAX, &size));
-    EXPECT_FALSE(SendRequestSize(SIZE_MAX - 5, &size));
+    EXPECT_TRUE(SendRequestSize(10, &size) && size == sizeof(HANDLE) + sizeof(uint32_t) + 10 + 3) << size;
+    EXPECT_FALSE(SendRequestSize(UINT64_MAX, &size) || SendRequestSize(SIZE_MAX - 5, &size));
 }
 
 TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
@@ -260,68 +213,74 @@ TEST_F(Engine, AWriterEndedByAnInvalidHandleSwallowsNoLaterSend)
     ASSERT_TRUE(Send("one"));
     ASSERT_TRUE(AwaitRecords(1));
     EXPECT_EQ(Summary(main_.records), "E1:one ");
-    ASSERT_TRUE(PumpUntil([&] { return !main_.ioErrors.empty(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return !main_.ioErrors.empty() && !IsWriterRunning(engine_); }));
     EXPECT_EQ(main_.ioErrors[0], IoError(ERROR_INVALID_HANDLE, ENGINE_WRITER));
-    ASSERT_TRUE(PumpUntil([&] { return !IsWriterRunning(engine_); }, 2000));
     // The writer is gone but its slot still holds it: later sends do not wait for ever.
     EXPECT_NE(engine_.thread[ENGINE_WRITER], nullptr);
     ExpectSendsSwallowedAtOnce();
 }
+
 
 TEST_F(Engine, ASynchronousSenderStopsWaitingWhenTheWriterEnds)
 {
     fake_.writeEntered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     Start([](void* context, HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {  // never comes back
         SetEvent(FakeOf(context).writeEntered);
-        Sleep(INFINITE);
+        WaitForSingleObject(GetCurrentThread(), INFINITE);
         return FALSE;
     });
     ASSERT_TRUE(Send("stuck", true));
-    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(fake_.writeEntered, 0) == WAIT_OBJECT_0; }, 3000));
+    ASSERT_EQ(WaitForSingleObject(fake_.writeEntered, 5000), WAIT_OBJECT_0);
     // Another thread sends synchronously; its request queues behind the stuck write.
     static std::atomic<bool> returned;
     returned = false;
     std::thread([] { SubmitSend("queued", 6, false), returned = true; }).detach();
-    PumpFor(300);
-    ASSERT_FALSE(returned);
+    ASSERT_TRUE(PumpUntil([&] { return main_.sendRequests == 2; }));
+    // Nothing later shows that the sender waits: its staying out for a while is the witness.
+    EXPECT_FALSE(PumpUntil([&] { return returned.load(); }, 300));
     TerminateThread(engine_.thread[ENGINE_WRITER], 1);  // ends without looking at its queue
-    EXPECT_TRUE(PumpUntil([&] { return returned.load(); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return returned.load(); }));
     CloseHandle(fake_.writeEntered);
 }
 
+
 TEST_F(Engine, ACancelledWriteIsUnsentAndAStopDiscardsThePendingWriteAndTheQueue)
 {
-    Start();
-    ASSERT_TRUE(Send(BigBlock(), true));
-    PumpFor(300);
-    ASSERT_TRUE(main_.records.empty()) << "the big write should still be pending";
+    fake_.writes = 0;
+    Start([](void* context, HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED ov) {
+        return ++FakeOf(context).writes, WriteFile(port, bytes, count, written, ov);
+    });
+    ASSERT_TRUE(Send(kBig, true));
+    ASSERT_TRUE(PumpUntil([&] { return fake_.writes == 1; }));  // a cancel now finds the write under way
     SendMessageA(main_.Handle(), WM_VORLIN_CANCEL_WRITE, 0, 0);
     ASSERT_TRUE(AwaitRecords(1));
     EXPECT_EQ(Summary(main_.records), "E1:<big> ");
     const IoError aborted{ERROR_OPERATION_ABORTED, ENGINE_WRITER};
-    EXPECT_TRUE(PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }, 2000));
+    EXPECT_TRUE(PumpUntil([&] { return std::ranges::count(main_.ioErrors, aborted) > 0; }));
     // The writer goes on with the next request.
-    peer_.Read(SIZE_MAX, 1000);
+    peer_.Drain();
     ASSERT_TRUE(Send("after"));
     EXPECT_EQ(peer_.Read(5, 3000), "after");
-    ASSERT_TRUE(AwaitRecords(2));
 
-    for (const std::string& bytes : {BigBlock(), std::string("a"), std::string("b"), std::string("c")})
+    for (const std::string& bytes : {kBig, std::string("a"), std::string("b"), std::string("c")})
         ASSERT_TRUE(Send(bytes, true));
-    PumpFor(300);
-    ASSERT_EQ(main_.records.size(), 2u) << "the big write should still be pending";
+    ASSERT_TRUE(PumpUntil([&] { return fake_.writes == 3; }));
     Stop();
-    ASSERT_TRUE(AwaitRecords(6));
-    PumpFor(100);
+    main_.Drain();
     EXPECT_EQ(Summary(main_.records), "E1:<big> S2:after D3:<big> D4:a D5:b D6:c ");
 }
 
+
 TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
 {
+    fake_.lineCallEntered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    fake_.lineCallRelease = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     DeviceCalls calls = Win32DeviceCalls();
-    calls.escapeCommFunction = [](void* context, HANDLE port, DWORD code) {  // takes its time: requests queue
-        ++FakeOf(context).slowLineCalls;
-        Sleep(400);
+    calls.escapeCommFunction = [](void* context, HANDLE port, DWORD code) {  // held until the test lets it go
+        Fake& fake = FakeOf(context);
+        ++fake.lineCalls;
+        SetEvent(fake.lineCallEntered);
+        WaitForSingleObject(fake.lineCallRelease, 10000);
         return EscapeCommFunction(port, code);
     };
     Start(calls);
@@ -332,33 +291,35 @@ TEST_F(Engine, RequestsQueuedBehindTheEventThreadsEndCompleteWithAnError)
         return PostThreadMessageA(events, msg, i < 0 ? 0 : reinterpret_cast<WPARAM>(done[i]),
                                   i < 0 ? 0 : reinterpret_cast<LPARAM>(&codes[i]));
     };
-    fake_.slowLineCalls = 0;
+    fake_.lineCalls = 0;
     ASSERT_TRUE(post(WM_VORLIN_LINE_FUNCTION, 0));
     // While the first request runs, queue a stop and a second request behind it.
-    ASSERT_TRUE(WaitWithoutPumping([&] { return fake_.slowLineCalls > 0; }, 2000));
+    ASSERT_EQ(WaitForSingleObject(fake_.lineCallEntered, 5000), WAIT_OBJECT_0);
     ASSERT_TRUE(post(WM_VORLIN_STOP, -1) && post(WM_VORLIN_LINE_FUNCTION, 1));
-    EXPECT_EQ(WaitForMultipleObjects(2, done, TRUE, 3000), WAIT_OBJECT_0);
-    EXPECT_EQ(codes[0], 0u);
-    EXPECT_EQ(codes[1], static_cast<uint32_t>(ERROR_OPERATION_ABORTED));
-    EXPECT_EQ(fake_.slowLineCalls, 1);
+    SetEvent(fake_.lineCallRelease);
+    EXPECT_EQ(WaitForMultipleObjects(2, done, TRUE, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ((std::vector<uint32_t>{codes[0], codes[1], uint32_t(fake_.lineCalls)}),
+              (std::vector<uint32_t>{0, ERROR_OPERATION_ABORTED, 1}));
     // The event thread has ended; a new request fails at once.
-    ASSERT_EQ(WaitForSingleObject(threads_[ENGINE_EVENT], 3000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(threads_[ENGINE_EVENT], 5000), WAIT_OBJECT_0);
     EXPECT_FALSE(ExecuteLineFunction(engine_, SETRTS));
     CloseHandle(done[0]);
     CloseHandle(done[1]);
-
-    // Waiting for a line request, the main thread still serves messages sent to it.
+    // Waiting for a line request, the main thread still serves messages sent to it: the
+    // request is held until a message sent meanwhile has been answered (or has timed out).
     Stop();
     Start(calls);
     std::atomic<bool> answered{false};
     auto sender = std::async(std::launch::async, [&] {
-        Sleep(100);
+        WaitForSingleObject(fake_.lineCallEntered, 5000);
         answered = SendMessageTimeoutA(main_.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr) != 0;
+        SetEvent(fake_.lineCallRelease);
     });
     EXPECT_TRUE(ExecuteLineFunction(engine_, SETRTS));
-    EXPECT_TRUE(answered) << "answered during the 400 ms the request took";
     sender.get();
+    EXPECT_TRUE(answered);
 }
+
 
 TEST_F(Engine, ACommWaitThatFailsIsRetriedAtTheTicksThatAlsoFindChanges)
 {
@@ -373,16 +334,18 @@ TEST_F(Engine, ACommWaitThatFailsIsRetriedAtTheTicksThatAlsoFindChanges)
     };
     fake_.status = MS_CTS_ON;
     fake_.waitCalls = 0;
+    const ULONGLONG start = GetTickCount64();
     Start(calls);
     EXPECT_TRUE(ExecuteLineFunction(engine_, CLRRTS));  // requests are still served
-    PumpFor(2500);
-    EXPECT_GE(fake_.waitCalls, 2);  // tried again at the ticks
-    EXPECT_LE(fake_.waitCalls, 5);  // not in a busy loop
+    // Tried again at the ticks of the one-second timer, not in a busy loop.
+    ASSERT_TRUE(PumpUntil([&] { return fake_.waitCalls >= 3; }));
+    EXPECT_GE(GetTickCount64() - start, 1500u);
     // Reported once, not at every retry; the same status is not reported again.
+    main_.Drain();
     EXPECT_EQ(main_.ioErrors, (std::vector<IoError>{{ERROR_NOT_SUPPORTED, ENGINE_EVENT}}));
     EXPECT_EQ(main_.modemStatuses, (std::vector<DWORD>{MS_CTS_ON}));
     fake_.status = MS_RING_ON;
-    EXPECT_TRUE(PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }, 1500));
+    EXPECT_TRUE(PumpUntil([&] { return main_.modemStatuses.back() == MS_RING_ON; }));
 }
 
 TEST(SubmitSend, AWindowThatIsGoneTakesNothingAndNobodyWaits)

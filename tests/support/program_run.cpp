@@ -1,10 +1,9 @@
 #include "tests/support/program_run.h"
 
-#include "tests/support/log_files.h"
-#include "tests/support/temp_files.h"
-
-#include <cstdio>
 #include <vector>
+
+#include "tests/support/temp_files.h"
+#include "tests/support/wait.h"
 
 namespace testing_support {
 
@@ -17,63 +16,48 @@ bool InstallProgram(const std::string& folder)
     return true;
 }
 
-HWND FindProcessWindow(DWORD processId, const char* className)
-{
-    struct Search { DWORD pid; const char* cls; HWND found; } search{processId, className, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            char cls[128] = {};
-            GetClassNameA(hwnd, cls, sizeof cls);
-            if (pid == s->pid && strcmp(cls, s->cls) == 0) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-ProgramRun::~ProgramRun()
-{
-    Kill();
-}
-
 bool ProgramRun::Start(const std::string& folder, const std::string& arguments)
 {
     Kill();
     std::string exe = folder + "\\Vorlin2.exe";
     std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back(0);
+    std::vector<char> line(commandLine.c_str(), commandLine.c_str() + commandLine.size() + 1);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
                           &info_) != 0;
 }
 
+HWND ProgramRun::FindWindowOfClass(const char* className) const
+{
+    struct Search { DWORD pid; const char* cls; HWND found; } search{info_.dwProcessId, className, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            char cls[128] = {};
+            GetWindowThreadProcessId(hwnd, &pid);
+            GetClassNameA(hwnd, cls, sizeof cls);
+            return pid == s->pid && strcmp(cls, s->cls) == 0 ? (s->found = hwnd, FALSE) : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND ProgramRun::WaitForMainWindow(std::chrono::milliseconds timeout)
 {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = FindProcessWindow(info_.dwProcessId, "VORLIN2_MAIN_WND_CLASS")) != nullptr || !Running(); },
+    WaitUntil([&] { return (found = FindWindowOfClass("VORLIN2_MAIN_WND_CLASS")) != nullptr || !Running(); },
               static_cast<DWORD>(timeout.count()));
     return found;
 }
 
-bool ProgramRun::WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode)
+HWND ProgramRun::WaitForDialog(HWND except, std::chrono::milliseconds timeout)
 {
-    if (!info_.hProcess) return true;
-    if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return false;
-    if (exitCode) GetExitCodeProcess(info_.hProcess, exitCode);
-    return true;
-}
-
-bool ProgramRun::Running() const
-{
-    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+    HWND found = nullptr;
+    // Visible: the dialog has finished its set-up.
+    auto ready = [&] { return (found = FindWindowOfClass("#32770")) && found != except && IsWindowVisible(found); };
+    return WaitUntil(ready, static_cast<DWORD>(timeout.count())) ? found : nullptr;
 }
 
 void ProgramRun::Kill()
@@ -86,15 +70,6 @@ void ProgramRun::Kill()
     CloseHandle(info_.hProcess);
     CloseHandle(info_.hThread);
     info_ = PROCESS_INFORMATION{};
-}
-
-std::string WideToUtf8(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 1, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    out.resize(out.size() - 1);
-    return out;
 }
 
 } // namespace testing_support

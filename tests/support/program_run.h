@@ -11,32 +11,32 @@ namespace testing_support {
 // Copies Vorlin2.exe and the files that sit beside it into `folder`.
 bool InstallProgram(const std::string& folder);
 
-// Top-level windows of a process with the given class (first one).
-HWND FindProcessWindow(DWORD processId, const char* className);
-
 class ProgramRun {
 public:
     ProgramRun() = default;
-    ~ProgramRun();  // ends the process if it still runs
+    ~ProgramRun() { Kill(); }  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     // Starts <folder>\Vorlin2.exe with `arguments` in `folder`.
     bool Start(const std::string& folder, const std::string& arguments = "");
-    // The main window once it exists, or null after `timeout`.
+    // The first top-level window of the process with the class, or null.
+    HWND FindWindowOfClass(const char* className) const;
+    // The main window once it exists, or null after `timeout` (or when the process ended).
     HWND WaitForMainWindow(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // A visible dialog or message box of the program other than `except`, or null after `timeout`.
+    HWND WaitForDialog(HWND except = nullptr, std::chrono::milliseconds timeout = std::chrono::seconds(15));
     // True when the process ended within `timeout`; exitCode receives its code.
-    bool WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode = nullptr);
-    bool Running() const;
+    bool WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode = nullptr)
+    {
+        if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return false;
+        return !exitCode || GetExitCodeProcess(info_.hProcess, exitCode);
+    }
+    bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     void Kill();
-    DWORD ProcessId() const { return info_.dwProcessId; }
-    HANDLE Process() const { return info_.hProcess; }
 
 private:
     PROCESS_INFORMATION info_{};
 };
-
-// For messages of failed checks.
-std::string WideToUtf8(const std::wstring& text);
 
 } // namespace testing_support

@@ -1,6 +1,7 @@
 // The test side of the virtual null-modem cables (scripts/vports and the modem-line
-// library; lines wired RTS -> CTS, DTR -> DSR and DCD). Cables: COM5-6 and COM7-8
-// serial engine and port, COM9-10 dialogs, COM11-12 end to end, COM13-16 benches.
+// library; lines wired RTS -> CTS, DTR -> DSR and DCD). A test's cable is declared in
+// tests/CMakeLists.txt, which hands its ends over as VORLIN_PORT (the program's) and
+// VORLIN_FAR_PORT.
 #pragma once
 #include <windows.h>
 
@@ -18,32 +19,33 @@ public:
     ~FarEnd() { Close(); }
     FarEnd(const FarEnd&) = delete;
     FarEnd& operator=(const FarEnd&) = delete;
-
     // 9600 8N1, DTR and RTS on, both directions emptied; false with the last error set.
     bool Open(const char* name);
-    void Close();
+    void Close()
+    {
+        if (port_ != INVALID_HANDLE_VALUE) CloseHandle(port_);
+        port_ = INVALID_HANDLE_VALUE;
+    }
     bool Write(const std::string& text) { return WritePort(port_, text.data(), text.size()); }
     // Writes everything through an overlapped port handle (any port, not only a far end).
     static bool WritePort(HANDLE port, const void* bytes, size_t count);
     // Reads until `count` bytes have come or the time is up.
     std::string Read(size_t count, DWORD timeoutMs);
+    // Reads and drops what comes until the line has been quiet for `quietMs`.
+    void Drain(DWORD quietMs = 200) { while (!Read(SIZE_MAX, quietMs).empty()) continue; }
     bool Line(DWORD code) { return EscapeCommFunction(port_, code) != FALSE; }  // SETRTS, CLRDTR, ...
-    DWORD ModemStatus();  // MS_*_ON as this end sees them
-    // Waits for a comm event in `mask`; the events seen, or 0.
-    DWORD WaitEvent(DWORD mask, DWORD timeoutMs);
+    DWORD ModemStatus() { return GetCommModemStatus(port_, &status_) ? status_ : 0; }  // MS_*_ON at this end
 
 private:
     HANDLE port_ = INVALID_HANDLE_VALUE;
+    DWORD status_ = 0;
 };
 
-struct SeenRecord {
-    uint32_t kind, number;
-    std::string bytes;
-};
+struct SeenRecord { uint32_t kind, number; std::string bytes; };
 
 // A hidden window standing in for the main window (GetMainWindow while it lives): it
 // hands 0x7422, 0x7411, 0x7426 and 0x7427 to the engine as the real one does and keeps
-// what the engine posts. Pump with PumpUntil (ui_driver.h).
+// what the engine posts. Pump with PumpUntil (wait.h).
 class MainWindowStub {
 public:
     explicit MainWindowStub(SerialEngine& engine);
@@ -51,18 +53,19 @@ public:
     MainWindowStub(const MainWindowStub&) = delete;
     MainWindowStub& operator=(const MainWindowStub&) = delete;
     HWND Handle() const { return hwnd_; }
-    std::vector<SeenRecord> OfKind(uint32_t kind) const;
+    // Pumps until everything posted to the window before this call has been handled.
+    void Drain();
 
     std::vector<SeenRecord> records;
     std::vector<DWORD> modemStatuses;
     std::vector<std::pair<DWORD, LPARAM>> ioErrors;  // error, thread index
-    int readyNotices = 0;
+    int readyNotices = 0, sendRequests = 0;         // 0x7430 and 0x7422 seen
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     SerialEngine& engine_;
-    HWND hwnd_ = nullptr;
-    HWND previous_ = nullptr;
+    HWND hwnd_ = nullptr, previous_ = nullptr;
+    bool drained_ = false;
 };
 
 // 9600 8N1, DTR and RTS on, timeouts {100, 50, 100, 50, 100}, 2048-byte queues.

@@ -3,84 +3,88 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
 std::atomic<unsigned> g_folderCount;
 
-void RemoveTree(const std::string& folder)
+// "\\?\" paths lift the MAX_PATH limit; names are Shift_JIS like the rest of the tests.
+std::wstring LongPath(const std::string& path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string full = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(full);
-            else
-                DeleteFileA(full.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(MultiByteToWideChar(932, 0, path.data(), int(path.size()), wide.data(), int(wide.size())));
+    return L"\\\\?\\" + wide;
+}
+
+void RemoveTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(folder + L"\\" + name);
+        else DeleteFileW((folder + L"\\" + name).c_str());
     }
-    RemoveDirectoryA(folder.c_str());
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    RemoveDirectoryW(folder.c_str());
+}
+
+HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition)
+{
+    return CreateFileW(LongPath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 } // namespace
 
 TempFolder::TempFolder()
 {
-    char base[MAX_PATH];
-    DWORD n = GetTempPathA(sizeof base, base);
-    if (n == 0 || n >= sizeof base) strcpy(base, ".\\");
-    char name[MAX_PATH + 64];
-    snprintf(name, sizeof name, "%svorlin_test_%lu_%u_%lu", base, GetCurrentProcessId(), g_folderCount++,
-             GetTickCount());
-    CreateDirectoryA(name, nullptr);
-    path_ = name;
+    char base[MAX_PATH] = ".\\";
+    GetTempPathA(sizeof base, base);
+    path_ = std::string(base) + "vorlin_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+            std::to_string(g_folderCount++) + "_" + std::to_string(GetTickCount());
+    CreateDirectoryA(path_.c_str(), nullptr);
 }
 
-TempFolder::~TempFolder() { RemoveTree(path_); }
-
-std::string TempFolder::File(std::string_view name) const { return path_ + "\\" + std::string(name); }
+TempFolder::~TempFolder() { RemoveTree(LongPath(path_)); }
 
 std::string TempFolder::Write(std::string_view name, std::string_view bytes) const
 {
-    std::string path = File(name);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-    return path;
+    WriteWholeFile(File(name), bytes);
+    return File(name);
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes)
+{
+    HANDLE file = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return CloseHandle(file) && ok && written == bytes.size();
 }
 
 std::string ReadWholeFile(const std::string& path)
 {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
+    HANDLE file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
+    for (DWORD got = 0; ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got;) bytes.append(chunk, got);
     CloseHandle(file);
     return bytes;
 }
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Test programs live in build/tests, the program and its files in build/bin.
-std::string ShippedFile(const char* name)
+bool FileIsClosedByOthers(const std::string& path)
+{
+    HANDLE file = OpenFile(path, GENERIC_READ, 0, OPEN_EXISTING);
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file);
+}
+
+// Test programs live in <build>\tests.
+std::string BuildFolderFile(const std::string& name)
 {
     char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
+    std::string folder(path, GetModuleFileNameA(nullptr, path, sizeof path));
     folder.erase(folder.find_last_of('\\'));
-    folder.erase(folder.find_last_of('\\') + 1);
-    return folder + "bin\\" + name;
+    return folder.erase(folder.find_last_of('\\') + 1) + name;
 }

@@ -1,7 +1,6 @@
-// The main of every test program. Under Wine a fault inside a window
-// procedure can end a program with exit code 0 before GoogleTest has
-// reported, so CTest passes a test only on the last line printed here,
-// which a program that stopped early never reaches.
+// The main of every test program. Under Wine a fault inside a window procedure can end a program
+// with exit code 0 before GoogleTest has reported, so CTest passes a test only on the last line
+// printed here, which a program that stopped early never reaches.
 #include <gtest/gtest.h>
 
 #include <cstdio>
