@@ -137,7 +137,8 @@ void RecordWritten(const Writer& w, const SendRequest& request, DWORD written)
     if (written > request.count) written = request.count;
     if (written >= 1) Record(w.self, LOGREC_SEND, RECORD_SEND, w.number, request.bytes, written);
     if (request.count - written >= 1)
-        Record(w.self, LOGREC_SEND_ERROR, RECORD_SEND_ERROR, w.number, request.bytes + written, request.count - written);
+        Record(w.self, LOGREC_SEND_ERROR, RECORD_SEND_ERROR, w.number, request.bytes + written,
+               request.count - written);
 }
 
 Outcome WriteFailed(const Writer& w, const SendRequest& request, DWORD error)

@@ -42,7 +42,8 @@ ShellState g_shell;
 // flag bit 1. Without a status bar the text is lost; the caller still reads OK.
 int PresentReport(void*, const ProblemReport& report)
 {
-    if (g_shell.app.flags & APP_MESSAGE_BOXES) return ShowMessageBox(report.owner, report.text, report.caption, report.style);
+    if (g_shell.app.flags & APP_MESSAGE_BOXES)
+        return ShowMessageBox(report.owner, report.text, report.caption, report.style);
     HWND owner = report.owner ? report.owner : g_shell.mainWindow;
     HWND status = owner ? GetDlgItem(owner, IDC_STATUS_BAR) : nullptr;
     if (status) SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(SjisToWide(report.text).c_str()));

@@ -37,7 +37,8 @@ struct StateText {
     const char* on;
 };
 constexpr StateText kConnectTexts = {IDM_CONNECT, "接続(&C)...\tF5", "デバイスの設定(&C)...\tF5"};
-constexpr StateText kLogFileTexts = {IDM_LOG_FILE, "ログファイルの設定(&O)...", "ログファイルの変更(&O)..."};
+constexpr StateText kLogFileTexts = {IDM_LOG_FILE, "ログファイルの設定(&O)...",
+                                     "ログファイルの変更(&O)..."};
 constexpr StateText kLogStopTexts = {IDM_LOG_STOP, "ログの再開(&R)", "ログの停止(&S)"};
 
 void SetMenuText(HMENU menu, const StateText& text, bool on)
