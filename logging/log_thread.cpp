@@ -15,6 +15,9 @@
 // records when the user opens a file again would otherwise close the new file
 // and leave logging off while the menus say it runs. So a posted close names
 // the opening it means, and the thread ignores it once a later file is open.
+// For the same reason an open first handles what was posted ahead of it (up
+// to a mark OpenLogFile posts before it sends): records that came while
+// logging was stopped belong to no file, not to the one a restart opens.
 #include "logging/log_thread.h"
 
 #include <atomic>
@@ -34,6 +37,9 @@
 namespace {
 
 constexpr wchar_t kLogWindowClass[] = L"VORLIN2_LOG_WND_CLASS";
+// Posted by OpenLogFile just before it sends the new file: what was posted
+// before this mark belongs to the file that was open then (see OnOpenFile).
+constexpr UINT WM_LOG_OPEN_MARK = 0x814F;  // beside 0x8140-0x8145, none of them
 constexpr DWORD kWindowWaitMs = 3000;
 constexpr DWORD kStopStepMs = 200;
 // Posts that fail this many steps in a row mean nothing can reach the thread.
@@ -106,6 +112,30 @@ LRESULT OnSetFile(LogThreadState& state, HANDLE file, LPARAM lParam)
     return 0;
 }
 
+// An open is sent, and a thread serves sent messages before posted ones: the
+// records and the close still queued ahead of the open's mark were posted
+// while the earlier file (or none) was in use, so they are handled first, in
+// their order; otherwise what arrived while logging was stopped would land
+// in the file opened by the restart. A stop met on the way is kept for later.
+LRESULT OnOpenFile(HWND hwnd, LogThreadState& state, HANDLE file, LPARAM name)
+{
+    MSG msg;
+    bool stop = false;
+    while (PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_LOG_OPEN_MARK) break;
+        if (msg.message == WM_LOG_RECORD)
+            OnRecord(state, reinterpret_cast<LogRecord*>(msg.lParam));
+        else if (msg.message == WM_LOG_SET_FILE)
+            OnSetFile(state, reinterpret_cast<HANDLE>(msg.wParam), msg.lParam);  // posted: a close
+        else if (msg.message == WM_LOG_FLUSH && state.file != INVALID_HANDLE_VALUE)
+            FlushFileBuffers(state.file);
+        else if (msg.message == WM_LOG_STOP)
+            stop = true;
+    }
+    if (stop) PostMessageW(hwnd, WM_LOG_STOP, 0, 0);
+    return OnSetFile(state, file, name);
+}
+
 LRESULT CALLBACK LogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
@@ -124,6 +154,8 @@ LRESULT CALLBACK LogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         DestroyWindow(hwnd);
         return 0;
     case WM_LOG_SET_FILE:
+        if (reinterpret_cast<HANDLE>(wParam) != INVALID_HANDLE_VALUE)  // opens are always sent
+            return OnOpenFile(hwnd, *state, reinterpret_cast<HANDLE>(wParam), lParam);
         return OnSetFile(*state, reinterpret_cast<HANDLE>(wParam), lParam);
     case WM_LOG_FLUSH:
         if (state->file != INVALID_HANDLE_VALUE) FlushFileBuffers(state->file);
@@ -275,6 +307,7 @@ BOOL OpenLogFile(HWND owner, const char* fileName)
         // The serial the thread gives this file if it takes it; kept only then.
         const uint32_t previousSerial = g_openSerial;
         g_openSerial = previousSerial + 1 ? previousSerial + 1 : 1;  // 0 stays "any file"
+        PostMessageW(g_logWindow, WM_LOG_OPEN_MARK, 0, 0);
         LRESULT result = -1;
         if (SendToLogWindow(WM_LOG_SET_FILE, reinterpret_cast<WPARAM>(file), reinterpret_cast<LPARAM>(nameCopy),
                             &result) &&

@@ -193,6 +193,8 @@ TEST_F(LogThreadTest, QueuedCloseDoesNotCloseAFileOpenedAfterIt)
     std::string second = Open("second.log");
     Post("AB");
     ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(second).find("41 42\r\n") != std::string::npos; }, 20000));
+    // What was posted before the open went to the first file, not into the second.
+    EXPECT_EQ(ReadWholeFile(second).substr(0, 5), "41 42");
     EXPECT_FALSE(FileIsClosedByOthers(second));
     CloseLogFile();  // a close after the open does close it
     EXPECT_TRUE(WaitUntil([&] { return FileIsClosedByOthers(second); }));
