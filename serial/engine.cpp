@@ -522,11 +522,6 @@ LPTHREAD_START_ROUTINE const kThreadProcs[ENGINE_THREADS] = {WriterThread, Reade
 // Set by the main thread, read by any thread that sends.
 std::atomic<HWND> g_sendWindow{nullptr};
 
-int AwaitAny(const HANDLE* handles, DWORD count, DWORD timeoutMs)
-{
-    return WaitServingSentMessages(handles, count, timeoutMs);
-}
-
 bool HasEnded(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
 
 // Waits for a request's event, or for the thread that should answer it to
@@ -534,7 +529,7 @@ bool HasEnded(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJ
 bool AwaitAnswer(HANDLE done, HANDLE thread)
 {
     HANDLE handles[2] = {done, thread};
-    AwaitAny(handles, thread ? 2 : 1, INFINITE);
+    WaitServingSentMessages(handles, thread ? 2 : 1, INFINITE);
     return WaitForSingleObject(done, 0) == WAIT_OBJECT_0;
 }
 
@@ -543,7 +538,8 @@ void StopThread(SerialEngine& engine, int index)
     if (!engine.thread[index]) return;
     do {
         PostThreadMessageW(engine.threadId[index], WM_VORLIN_STOP, 0, 0);
-    } while (AwaitAny(&engine.thread[index], 1, kStopPollMs) != 0 && !HasEnded(engine.thread[index]));
+    } while (WaitServingSentMessages(&engine.thread[index], 1, kStopPollMs) != 0 &&
+             !HasEnded(engine.thread[index]));
     CloseHandle(engine.thread[index]);
     engine.thread[index] = nullptr;
 }
