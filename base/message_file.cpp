@@ -38,6 +38,7 @@ const MessageInserts kMessageInserts[] = {
     {MSG_PORT_BUSY, MSG_PORT_BUSY, "s"},               // port name
     {MSG_PORT_LOCKED, MSG_PORT_LOCKED, ""},
     {MSG_WHEEL_RANGE, MSG_WHEEL_RANGE, "dd"},          // wheel multiplier range
+    {MSG_FORM_LENGTH_TOO_LARGE, MSG_FORM_LENGTH_TOO_LARGE, "dd"},
     {MSG_TOOLBAR_TOO_LONG, MSG_NO_BUTTON_DATA, ""},
     {MSG_LOG_FILE_FAILED, MSG_LOG_FILE_FAILED, "s"},   // log file path
     {MSG_CONFIRM_EXIT, MSG_CONFIRM_EXIT, ""},

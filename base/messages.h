@@ -37,6 +37,7 @@ enum MessageNumber : unsigned {
     MSG_TOOLBAR_TOO_LONG = 2024,
     MSG_NO_BUTTON_DATA = 2025,
     MSG_LOG_FILE_FAILED = 2026,
+    MSG_FORM_LENGTH_TOO_LARGE = 2110,  // line number, the largest length
     MSG_CONFIRM_EXIT = 3001,
     MSG_ESCAPE_INPUT_TYPE = 4001,   // automation errors 4001-4118
     MSG_ESCAPE_INPUT_RANGE = 4011,

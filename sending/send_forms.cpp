@@ -439,7 +439,11 @@ bool ParseDefinitionLine(std::string_view line, int lineNumber, FormField& field
                 // An input control holds no more than 8191 characters; a
                 // larger length would only inflate the block with zeros.
                 field.length = LeadingNumber(value);
-                valid = field.length <= static_cast<uint32_t>(kMaxFieldLength);
+                if (field.length > static_cast<uint32_t>(kMaxFieldLength)) {
+                    // The pair itself is well formed: say what is wrong with it.
+                    Report(messages, MSG_FORM_LENGTH_TOO_LARGE, lineNumber, {}, kMaxFieldLength);
+                    return false;
+                }
             }
             break;
         case ATTR_DATA:

@@ -117,7 +117,9 @@ bool ChooseFirstAnsweringPort(HWND dialog, DeviceSettings& work)
         }
     }
     SendMessageW(ports, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    if (count > 0) ShowMessage(dialog, kAppTitle, kMsgNoPortAnswered, MB_OK | MB_ICONEXCLAMATION);
+    // An empty list is told the same way: without it the dialog would only
+    // show a disabled connect button and leave the user guessing.
+    ShowMessage(dialog, kAppTitle, kMsgNoPortAnswered, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 

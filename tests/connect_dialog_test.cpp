@@ -34,6 +34,7 @@ const COMMPROP kFullProps = [] {
 COMMPROP g_fakeProps;
 size_t TwoPorts(std::vector<std::string>& list) { return list = {VORLIN_FAR_PORT, VORLIN_PORT}, list.size(); }
 BOOL FakeQuery(const char*, COMMPROP* props) { return *props = g_fakeProps, TRUE; }
+size_t NoPorts(std::vector<std::string>& list) { return list.clear(), 0; }
 BOOL NobodyAnswers(const char*, COMMPROP*) { return SetLastError(ERROR_ACCESS_DENIED), FALSE; }
 
 std::wstring ComboText(HWND dialog, int id)
@@ -185,6 +186,9 @@ TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
         ClickDialogButton(d, IDC_CONNECT_CANCEL);
     };
     EXPECT_EQ(Run({TwoPorts, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
+    EXPECT_EQ(report, L"開けるポートがありません。");
+    report.clear();
+    EXPECT_EQ(Run({NoPorts, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
     EXPECT_EQ(report, L"開けるポートがありません。");
 }
 

@@ -51,4 +51,6 @@ TEST(MainWindow, ReceiveRecordsReachTheAutomationEventBeforeTheView)
     SetReceiveSinkForTest(nullptr);
     SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_viewProc));
     EXPECT_EQ(g_arrivals, (std::vector<std::string>{"event:abc", "view:1:abc", "view:0:xy", "view:3:z"}));
+    // The window as a user sees it with those records: menu, panel, view and status bar.
+    EXPECT_TRUE(SaveScreenshot(host.Window(), "main_window"));
 }

@@ -71,8 +71,8 @@ TEST(SendForms, EachFaultDrawsItsMessageWithTheFileLineNumber)
         {"EDIT LENGTH=x4", {{2012, 6}, {2006, 6}}, nullptr},
         {"EDIT LINES=", {{2013, 6}, {2006, 6}}, nullptr},
         {"EDIT STYLE=TEXT TITLE=t", {{2014, 6}}, "CONVERT"},  // CONVERT and LENGTH missing
-        {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX LENGTH=8192", {{2006, 6}}, "LENGTH=8192"},
-        {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX LENGTH=99999999999", {{2006, 6}}, "LENGTH=99999999999"},
+        {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX LENGTH=8192", {{2110, 6}}, nullptr},
+        {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX LENGTH=99999999999", {{2110, 6}}, nullptr},
         // 127 characters in brackets make no header: a definition line of the section before.
         {"[" + std::string(127, 'n') + "]", {{2005, 6}}, nullptr},
         // An error on a later line leaves no earlier field behind.
