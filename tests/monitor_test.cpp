@@ -29,22 +29,11 @@ protected:
         ASSERT_TRUE(run_.Start(temp_.Path())) << GetLastError();
         ASSERT_TRUE(hwnd_ = run_.WaitForMainWindow());
     }
-    // Opens the connect dialog by posting `message` to the main window and chooses our port.
-    HWND OpenConnectDialog(UINT message, WPARAM wParam)
-    {
-        PostMessageA(hwnd_, message, wParam, 0);
-        HWND dialog = run_.WaitForDialog(), list = GetDlgItem(dialog, IDC_CONNECT_PORT);
-        if (SendMessageA(list, CB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(VORLIN_PORT)) == CB_ERR)
-            return nullptr;
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_PORT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        return dialog;
-    }
+    HWND OpenConnectDialog(UINT message, WPARAM wParam) { return run_.OpenConnectDialog(hwnd_, message, wParam, VORLIN_PORT); }
     void ConnectWithF5()
     {
-        HWND dialog = OpenConnectDialog(WM_KEYDOWN, VK_F5);
-        ASSERT_TRUE(dialog) << "F5 opens the connect dialog, which offers our port";
-        PostMessageA(GetDlgItem(dialog, IDC_CONNECT_OK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return WindowTextW(hwnd_) == kConnectedTitle; }, kWait));
+        ASSERT_TRUE(run_.ConnectWithF5(hwnd_, VORLIN_PORT)) << "F5 opens the connect dialog, which offers our port";
+        ASSERT_EQ(WindowTextW(hwnd_), kConnectedTitle);
     }
     // A command, handled by the time this returns.
     void Command(WPARAM id) { SendMessageTimeoutA(hwnd_, WM_COMMAND, id, 0, SMTO_NORMAL, kWait, nullptr); }

@@ -1,8 +1,11 @@
 #include "tests/support/program_run.h"
 
+#include <cstring>
 #include <vector>
 
+#include "resources/resource.h"
 #include "tests/support/temp_files.h"
+#include "tests/support/ui_driver.h"
 #include "tests/support/wait.h"
 
 namespace testing_support {
@@ -70,6 +73,25 @@ void ProgramRun::Kill()
     CloseHandle(info_.hProcess);
     CloseHandle(info_.hThread);
     info_ = PROCESS_INFORMATION{};
+}
+
+HWND ProgramRun::OpenConnectDialog(HWND main, UINT message, WPARAM wParam, const char* port)
+{
+    PostMessageA(main, message, wParam, 0);
+    HWND dialog = WaitForDialog(), list = GetDlgItem(dialog, IDC_CONNECT_PORT);
+    if (!dialog || SendMessageA(list, CB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(port)) == CB_ERR)
+        return nullptr;
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_PORT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    return dialog;
+}
+
+bool ProgramRun::ConnectWithF5(HWND main, const char* port)
+{
+    HWND dialog = OpenConnectDialog(main, WM_KEYDOWN, VK_F5, port);
+    if (!dialog) return false;
+    PostMessageA(GetDlgItem(dialog, IDC_CONNECT_OK), BM_CLICK, 0, 0);
+    const std::wstring connected = std::wstring(port, port + strlen(port)) + L" - ";  // port names are ASCII
+    return WaitUntil([&] { return WindowTextW(main).rfind(connected, 0) == 0; }, 15000);
 }
 
 } // namespace testing_support

@@ -34,6 +34,13 @@ public:
     }
     bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     void Kill();
+    HANDLE Process() const { return info_.hProcess; }
+
+    // Posts `message` to the main window, waits for the connect dialog and chooses `port` in
+    // it; the dialog, or null when it did not come or does not offer the port.
+    HWND OpenConnectDialog(HWND main, UINT message, WPARAM wParam, const char* port);
+    // F5, the port, the connect button: true once the title names the port.
+    bool ConnectWithF5(HWND main, const char* port);
 
 private:
     PROCESS_INFORMATION info_{};
