@@ -69,6 +69,11 @@ struct ErrorRun {
     bool lostReported = false;
 };
 
+ThreadContext ContextOf(const ThreadStart& start)
+{
+    return {start.engine.port, *start.calls, start.engine.sink, start.engine.run};
+}
+
 ThreadStart TakeStart(void* param)
 {
     auto* start = static_cast<ThreadStart*>(param);
@@ -244,7 +249,7 @@ DWORD WINAPI WriterThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    Writer w{{start.engine.port, *start.calls, start.engine.sink, start.engine.run}, {}, 1, {}};
+    Writer w{ContextOf(start), {}, 1, {}};
     w.overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!w.overlapped.hEvent) {
         PostIoError(w.self, GetLastError(), ENGINE_WRITER);
@@ -347,7 +352,7 @@ DWORD WINAPI ReaderThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    Reader r{{start.engine.port, *start.calls, start.engine.sink, start.engine.run}, {}, nullptr, 1, {}};
+    Reader r{ContextOf(start), {}, nullptr, 1, {}};
     r.overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     r.buffer = static_cast<uint8_t*>(malloc(kReadSize));
     if (!r.overlapped.hEvent || !r.buffer) {
@@ -520,7 +525,7 @@ DWORD WINAPI EventThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    EventWatcher e{{start.engine.port, *start.calls, start.engine.sink, start.engine.run}, new (std::nothrow) CommWait{},
+    EventWatcher e{ContextOf(start), new (std::nothrow) CommWait{},
                    false, false, {}, 0};
     if (e.wait) e.wait->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!e.wait || !e.wait->overlapped.hEvent) {
