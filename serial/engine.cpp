@@ -525,8 +525,7 @@ DWORD WINAPI EventThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    EventWatcher e{ContextOf(start), new (std::nothrow) CommWait{},
-                   false, false, {}, 0};
+    EventWatcher e{ContextOf(start), new (std::nothrow) CommWait{}, false, false, {}, 0};
     if (e.wait) e.wait->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!e.wait || !e.wait->overlapped.hEvent) {
         PostIoError(e.self, e.wait ? GetLastError() : ERROR_OUTOFMEMORY, ENGINE_EVENT);

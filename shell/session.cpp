@@ -220,13 +220,15 @@ void Session::PortLost(DWORD error, uint32_t run)
     lost_ = device_;
     lost_.flags &= ~DEVICE_OPEN;
     lostError_ = error;
+    // Closed whoever holds the port lock: the port is gone for its holder too.
     Close();
-    // A thread timer with its own procedure, on the main thread: every open
-    // and close of the port happens there, with the session and its
-    // observers, so the attempt needs no lock; opening a port that is not
-    // there fails at once, so a tick never holds up the window. (The
-    // engine's threads are gone by now, and a window timer id could meet
-    // the ids that scripts give their timers on the main window.)
+    // The waiting is a thread timer on the main thread, not a loop on an
+    // engine thread: a connect opens the log file, starts the engine and
+    // tells the windows and the scripts, all of which belong to the main
+    // thread, and the engine's threads end with the port anyway. Opening a
+    // port that is not there fails at once, so a tick never holds up the
+    // window. The timer has its own procedure and id, apart from the ids
+    // scripts give their timers on the main window.
     if (app_ && (app_->flags & APP_REOPEN_PORT)) reopenTimer_ = SetTimer(nullptr, 0, kReopenIntervalMs, ReopenTick);
     Notify(SessionChange::Lost);
 }
