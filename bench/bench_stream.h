@@ -156,7 +156,8 @@ inline void ReadAndCheck(HANDLE reader, OVERLAPPED& ov, Checker& checker)
     if (!ReadFile(reader, buffer, sizeof buffer, &n, &ov)) {
         if (GetLastError() != ERROR_IO_PENDING) return;
         if (WaitForSingleObject(ov.hEvent, 1000) != WAIT_OBJECT_0) CancelIo(reader);
-        if (!GetOverlappedResult(reader, &ov, &n, TRUE)) n = 0;
+        // A cancelled read keeps what it had read.
+        if (!GetOverlappedResult(reader, &ov, &n, TRUE) && GetLastError() != ERROR_OPERATION_ABORTED) n = 0;
     }
     checker.Take(buffer, n);
     ++checker.records;
