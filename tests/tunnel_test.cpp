@@ -378,9 +378,9 @@ TEST_F(Tunnel, AttachThroughTheDialog)
     EXPECT_EQ(farA.Read(8, kWait), "and back");
 }
 
-// The parent relays to the child while the child's lines flow back: the child closes while
-// connected (its tunnel stops while its reader still relays and its manager sends), then the
-// parent disconnects and closes. Each ends within the wait; a deadlock hangs either one.
+// The parent relays to the child while the child's lines flow back: peers attach to the busy
+// child, the child closes while connected (its tunnel stops while its reader still relays),
+// then the parent disconnects and closes. Each ends within the wait; a deadlock hangs one.
 TEST_F(Tunnel, ClosingBothInstancesWhileDataFlowsEndsWithoutAHang)
 {
     HWND a = StartInstance(a_);
@@ -391,6 +391,9 @@ TEST_F(Tunnel, ClosingBothInstancesWhileDataFlowsEndsWithoutAHang)
     HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(b));
     Stream toA(VORLIN_FAR_PORT), toB(VORLIN_FAR_PORT_B);
     ASSERT_TRUE(toA.Flowing() && toB.Flowing()) << "each far end receives what the other sends";
+    // B's main thread waits for its manager while that manager sends A's lines to B's main window.
+    FakePeer peers[3];
+    for (FakePeer& peer : peers) EXPECT_EQ(AttachFake(b, peer), 1) << "an attach to a busy instance hangs";
 
     PostMessageW(b, WM_CLOSE, 0, 0);
     HWND box = WaitForDialogOf(b);
