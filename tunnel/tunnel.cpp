@@ -250,6 +250,13 @@ DWORD ReadLines(HANDLE pipe, char* buffer, DWORD size, bool firstOnly)
     return drop ? 0 : done;
 }
 
+DWORD NextPause(bool linesCame, DWORD pauseMs)
+{
+    if (linesCame) return 0;
+    if (!pauseMs) return 1;
+    return pauseMs * 2 < kIdlePassMs ? pauseMs * 2 : kIdlePassMs;
+}
+
 void SendLine(Manager& m, const char* line, size_t length)
 {
     size_t count = DecodeDataLine(line, length, m.bytes);
@@ -350,6 +357,9 @@ void JoinParent(Manager& m)
     if (!length || !ParsePidLine(line, length, &parentId)) return;
     HANDLE parent = OpenProcess(kProcessAccess, FALSE, parentId);
     if (!parent) return;
+    // A child this instance starts must not inherit its own parent's pipes.
+    SetHandleInformation(input, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
     AddPeer(m, Peer{parentId, parent, input, output});
 }
 
@@ -420,7 +430,7 @@ DWORD WINAPI ManagerThread(void*)
         DWORD wait = MsgWaitForMultipleObjectsEx(m->count, m->processes, m->count ? pauseMs : INFINITE, QS_ALLINPUT,
                                                  MWMO_INPUTAVAILABLE);
         if (wait < WAIT_OBJECT_0 + m->count) RemoveEndedPeers(*m);
-        if (m->count) pauseMs = ReadPeers(*m) ? 0 : pauseMs ? (pauseMs * 2 < kIdlePassMs ? pauseMs * 2 : kIdlePassMs) : 1;
+        if (m->count) pauseMs = NextPause(ReadPeers(*m), pauseMs);
         if (!ServeMessages(*m)) break;
     }
     for (DWORD i = 0; i < m->count; ++i) {
