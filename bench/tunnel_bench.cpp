@@ -6,7 +6,8 @@
 //
 // The road measured is the whole relay: A's reader, its writer thread's
 // lines, the pipe, B's manager, B's engine writer and B's port.
-// scripts/bench-tunnel prints it beside the engine's own receive rate.
+// scripts/bench-tunnel prints it beside the engine's own receive rate. With
+// VORLIN_BENCH_KEEP set, the instances' folder and log files stay for reading.
 #include <windows.h>
 
 #include <cstdint>
@@ -190,7 +191,7 @@ bool RunRelay(const char* portA, const char* farA, const char* portB, const char
         CloseHandle(a.hProcess);
         CloseHandle(a.hThread);
     }
-    if (!getenv("VORLIN_BENCH_KEEP")) Uninstall(folder);  // kept: the instances' logs can be read
+    if (!getenv("VORLIN_BENCH_KEEP")) Uninstall(folder);
     return started;
 }
 
