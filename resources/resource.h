@@ -108,3 +108,9 @@
 #define IDS_CTRL_LEGEND_TEXT 201
 #define IDS_CTRL_LEGEND_CODE 202
 #define IDS_CTRL_NAME_BASE 2001
+
+// Tunnel: the attach dialog
+#define IDD_ATTACH 206
+#define IDC_ATTACH_LIST 1071
+#define IDC_ATTACH_OK 1072
+#define IDC_ATTACH_CANCEL 1073
