@@ -98,7 +98,8 @@ void SendData(HWND page, bool asynchronous)
 
 void OnCommand(HWND page, int id, int code)
 {
-    if (id >= IDC_SINGLE_ENTRY_FIRST && id <= IDC_SINGLE_ENTRY_LAST) return ChooseEntry(page, id - IDC_SINGLE_ENTRY_FIRST);
+    if (id >= IDC_SINGLE_ENTRY_FIRST && id <= IDC_SINGLE_ENTRY_LAST)
+        return ChooseEntry(page, id - IDC_SINGLE_ENTRY_FIRST);
     switch (id) {
     case IDC_SINGLE_FILE: if (code == CBN_SELCHANGE) LoadButtonFile(page); return;
     case IDC_SEND_ASYNC: SendData(page, true); return;

@@ -78,7 +78,7 @@ InputShape ShapeOf(const FormField& f)
 void FillCombo(HWND page, HWND combo, const FormField& f)
 {
     std::string items = f.data;
-    for (size_t start = 0;;) {
+    for (size_t start = 0; !items.empty();) {
         size_t comma = items.find(',', start);
         std::string item = items.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(SjisToWide(item).c_str()));

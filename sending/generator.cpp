@@ -64,12 +64,7 @@ BOOL OnInitDialog(HWND window, HWND mainWindow)
     return TRUE;
 }
 
-void Close(Generator& g)
-{
-    HWND window = g.window;
-    SendMessageW(g.mainWindow, WM_VORLIN_SET_MODELESS, 0, 0);
-    if (IsWindow(window)) DestroyWindow(window);
-}
+void Close(Generator& g) { CloseToolWindow(g.window, g.mainWindow); }
 
 // A double-byte character cannot stand in for one byte: it gives the default.
 char Replacement(HWND window)
@@ -215,20 +210,6 @@ BOOL GeneratorFilter(MSG* msg) { return g_open && IsDialogMessageW(g_open->windo
 
 HWND OpenPseudoDataGenerator(HWND mainWindow)
 {
-    if (g_open) {
-        HWND window = g_open->window;
-        if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
-        SetActiveWindow(window);
-        return window;
-    }
-    HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PSEUDO_DATA), mainWindow,
-                                     GeneratorProc, reinterpret_cast<LPARAM>(mainWindow));
-    if (!window) {
-        ShowSystemError(mainWindow, kAppTitle, GetLastError());
-        return nullptr;
-    }
-    SendMessageW(mainWindow, WM_VORLIN_SET_MODELESS, reinterpret_cast<WPARAM>(window),
-                 reinterpret_cast<LPARAM>(GeneratorFilter));
-    ShowWindow(window, SW_SHOW);
-    return window;
+    return OpenToolWindow(g_open ? g_open->window : nullptr, mainWindow,
+                          IDD_PSEUDO_DATA, GeneratorProc, GeneratorFilter);
 }

@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "base/catalogue.h"
 #include "base/text.h"
 #include "resources/resource.h"
 #include "sending/send_forms.h"
@@ -113,14 +112,7 @@ BOOL OnInitDialog(HWND window, HWND mainWindow)
     return TRUE;
 }
 
-// Unregistering makes the main window destroy us; without a main window
-// that answers, the window still goes.
-void Close(SendWindow& s)
-{
-    HWND window = s.window;
-    SendMessageW(s.mainWindow, WM_VORLIN_SET_MODELESS, 0, 0);
-    if (IsWindow(window)) DestroyWindow(window);
-}
+void Close(SendWindow& s) { CloseToolWindow(s.window, s.mainWindow); }
 
 void OnCommand(SendWindow& s, int id)
 {
@@ -213,21 +205,6 @@ void UpdateSendButtons(HWND window)
 
 HWND OpenSendDataWindow(HWND mainWindow)
 {
-    if (g_open) {
-        HWND window = g_open->window;
-        if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
-        SetActiveWindow(window);
-        return window;
-    }
-    InitCommonControls();
-    HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SEND_DATA), mainWindow,
-                                     SendWindowProc, reinterpret_cast<LPARAM>(mainWindow));
-    if (!window) {
-        ShowSystemError(mainWindow, kAppTitle, GetLastError());
-        return nullptr;
-    }
-    SendMessageW(mainWindow, WM_VORLIN_SET_MODELESS, reinterpret_cast<WPARAM>(window),
-                 reinterpret_cast<LPARAM>(SendWindowFilter));
-    ShowWindow(window, SW_SHOW);
-    return window;
+    return OpenToolWindow(g_open ? g_open->window : nullptr, mainWindow,
+                          IDD_SEND_DATA, SendWindowProc, SendWindowFilter);
 }
