@@ -12,7 +12,9 @@
 #include "logview/log_view.h"
 #include "logview/text_utils.h"
 #include "resources/resource.h"
+#include "sending/generator.h"
 #include "sending/send_forms.h"
+#include "sending/send_window.h"
 #include "serial/connect_dialog.h"
 #include "serial/port_names.h"
 #include "settings/help.h"
@@ -112,6 +114,8 @@ void CustomizeToolbar(HWND hwnd)
 void HelpContents(HWND hwnd) { ShowHelp(hwnd, HELP_CONTEXT, 1); }
 void HelpFinder(HWND hwnd) { ShowHelp(hwnd, HELP_FINDER, 0); }
 void Rescan(HWND) { ListButtonFiles(); }
+void SendData(HWND hwnd) { OpenSendDataWindow(hwnd); }
+void PseudoData(HWND hwnd) { OpenPseudoDataGenerator(hwnd); }
 
 void QuickSend(HWND hwnd, int index)
 {
@@ -153,6 +157,8 @@ constexpr Command kCommands[] = {
     {IDM_HELP_CONTENTS, HelpContents},
     {IDM_HELP_FIND, HelpFinder},
     {IDM_RESCAN_FORMS, Rescan},
+    {IDM_SEND_DATA, SendData},
+    {IDM_PSEUDO_DATA, PseudoData},
 };
 
 // Pops the list of button files under the drop-down button.
