@@ -1,6 +1,7 @@
 #include "automation/registration.h"
 
 #include <cwchar>
+#include <string>
 
 #include "automation/automation.h"
 #include "automation/registrar.h"
@@ -15,6 +16,24 @@ HRESULT TypeLibraryResourcePath(wchar_t* path, size_t size)
     return S_OK;
 }
 
+namespace {
+
+// HKCR\TypeLib\{library}\<major>.<minor>\0: the neutral locale's entry.
+std::wstring NeutralLocaleKey(const TLIBATTR& attr)
+{
+    wchar_t guid[40];
+    StringFromGUID2(attr.guid, guid, 40);
+    return std::wstring(L"TypeLib\\") + guid + L"\\" + std::to_wstring(attr.wMajorVerNum) + L"." +
+           std::to_wstring(attr.wMinorVerNum) + L"\\0";
+}
+
+const wchar_t* SystemKindName(SYSKIND kind) { return kind == SYS_WIN64 ? L"win64" : L"win32"; }
+
+} // namespace
+
+// The system enters the library under its own locale (0x409). The standard
+// marshaller of the event interfaces, and clients that ask for the neutral
+// locale, look under locale 0 only: the library goes there too.
 HRESULT RegisterTypeLibraryResource()
 {
     wchar_t path[MAX_PATH * 4];
@@ -22,7 +41,14 @@ HRESULT RegisterTypeLibraryResource()
     HRESULT hr = TypeLibraryResourcePath(path, MAX_PATH * 4);
     if (SUCCEEDED(hr)) hr = LoadTypeLib(path, library.put());
     if (SUCCEEDED(hr)) hr = RegisterTypeLib(library.get(), path, nullptr);
-    return hr;
+    TLIBATTR* attr = nullptr;
+    if (SUCCEEDED(hr)) hr = library->GetLibAttr(&attr);
+    if (FAILED(hr)) return hr;
+    std::wstring key = NeutralLocaleKey(*attr) + L"\\" + SystemKindName(attr->syskind);
+    library->ReleaseTLibAttr(attr);
+    LONG status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, path,
+                                  static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t)));
+    return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
 // Registration from the command line: results are not reported, and the
@@ -47,6 +73,9 @@ void UnregisterServer()
     TLIBATTR* attr = nullptr;
     if (SUCCEEDED(hr)) hr = library->GetLibAttr(&attr);
     if (SUCCEEDED(hr)) {
+        // The neutral locale's entry first, so the system finds no other
+        // locale left and removes the library's keys whole.
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, NeutralLocaleKey(*attr).c_str());
         hr = UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
         library->ReleaseTLibAttr(attr);
     }

@@ -129,7 +129,7 @@ bool InitAutomationServer(HWND mainWindow, AppSettings& app)
     g_server.window = mainWindow;
     g_server.app = &app;
     // Without the registered library the program runs without automation.
-    if (FAILED(LoadRegTypeLib(LIBID_Vorlin2, 2, 1, 0, &g_server.library))) {
+    if (FAILED(LoadRegTypeLib(LIBID_Vorlin2, 2, 1, LANG_NEUTRAL, &g_server.library))) {
         g_server.library = nullptr;
         return true;
     }

@@ -7,6 +7,12 @@ set(VORLIN_WIDL_INCLUDE /usr/include/wine/wine/windows CACHE PATH "Folder of oai
 set(VORLIN_WIDL_LIBRARY /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "Folder of stdole2.tlb for widl")
 
 set(idl_source ${CMAKE_SOURCE_DIR}/automation/vorlin2.idl)
+# The library's identifier, read from the description (fix-typelib.py writes it again).
+file(STRINGS ${idl_source} library_line REGEX "^    uuid\\(B5E4C991-")
+string(REGEX MATCH "B5E4C991-[-0-9A-F]+" library_id "${library_line}")
+if(NOT library_id)
+  message(FATAL_ERROR "no library identifier found in ${idl_source}")
+endif()
 set(idl_out ${CMAKE_BINARY_DIR}/automation)
 set(VORLIN_TYPELIB ${idl_out}/vorlin2.tlb)
 set(widl_args -I${VORLIN_WIDL_INCLUDE} -L${VORLIN_WIDL_LIBRARY} --win64)
@@ -19,8 +25,8 @@ add_custom_command(
 add_custom_command(
   OUTPUT ${VORLIN_TYPELIB}
   COMMAND ${VORLIN_WIDL} ${widl_args} -t -o ${VORLIN_TYPELIB} ${idl_out}/vorlin2_sjis.idl
-  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/mark-predeclid.py ${VORLIN_TYPELIB}
-  DEPENDS ${idl_out}/vorlin2_sjis.idl ${CMAKE_SOURCE_DIR}/cmake/mark-predeclid.py
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/fix-typelib.py ${VORLIN_TYPELIB} ${library_id}
+  DEPENDS ${idl_out}/vorlin2_sjis.idl ${CMAKE_SOURCE_DIR}/cmake/fix-typelib.py
   COMMENT "Type library vorlin2.tlb")
 add_custom_command(
   OUTPUT ${idl_out}/vorlin2_h.h
