@@ -7,6 +7,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -399,4 +400,98 @@ TEST_F(Automation, TimersQuitAndTheSinkLimit)
     EXPECT_TRUE(Ends(process));
     a->Release();
     b->Release();
+}
+
+namespace {
+
+// Runs cscript on `script` (UTF-8 here, written in Shift_JIS as scripts are);
+// the exit code, and what the script printed in `output`.
+DWORD RunScript(const char* name, const std::string& script, std::string* output = nullptr)
+{
+    std::wstring wide;
+    int length = MultiByteToWideChar(CP_UTF8, 0, script.data(), static_cast<int>(script.size()), nullptr, 0);
+    wide.resize(length);
+    MultiByteToWideChar(CP_UTF8, 0, script.data(), static_cast<int>(script.size()), wide.data(), length);
+    std::string path = g_folder->Write(name, WideToSjis(wide));
+    std::string outPath = g_folder->File(std::string(name) + ".out");
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = out;
+    PROCESS_INFORMATION pi{};
+    std::string line = "cscript.exe //nologo \"" + path + "\"";
+    DWORD code = 99;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, g_folder->Path().c_str(), &si, &pi)) {
+        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+        else TerminateProcess(pi.hProcess, 98);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(out);
+    if (output) *output = ReadWholeFile(outPath);
+    return code;
+}
+
+} // namespace
+
+// Wine's script host cannot sink events, and ends with 0 after an unhandled
+// error: the scripts check each step themselves and quit with its number.
+TEST_F(Automation, VBScriptAndJScriptSetTheCaptionReadTheWindowAndSeeErrors)
+{
+    EXPECT_EQ(RunScript("client.vbs",
+                        "On Error Resume Next\r\n"
+                        "Set app = CreateObject(\"Vorlin2.Application\")\r\n"
+                        "If Err.Number <> 0 Then WScript.Quit 2\r\n"
+                        "app.Caption = \"スクリプト表示\"\r\n"
+                        "If app.Caption <> \"スクリプト表示\" Then WScript.Quit 3\r\n"
+                        "If app.hwnd = 0 Then WScript.Quit 4\r\n"
+                        "app.KillAppTimer 7\r\n"
+                        "If Err.Number <> &H80041005 Then WScript.Quit 5\r\n"
+                        "If Err.Source <> \"Vorlin2.Application\" Then WScript.Quit 6\r\n"
+                        "WScript.Quit 0\r\n"),
+              0u);
+    EXPECT_EQ(RunScript("client.js",
+                        "var app;\r\n"
+                        "try { app = new ActiveXObject(\"Vorlin2.Application\"); } catch (e) { WScript.Quit(2); }\r\n"
+                        "app.Caption = \"スクリプト表示\";\r\n"
+                        "if (app.Caption != \"スクリプト表示\") WScript.Quit(3);\r\n"
+                        "if (app.hwnd == 0) WScript.Quit(4);\r\n"
+                        "try { app.KillAppTimer(7); WScript.Quit(5); }\r\n"
+                        "catch (e) { if ((e.number >>> 0) != 0x80041005) WScript.Quit(6); }\r\n"
+                        "WScript.Quit(0);\r\n"),
+              0u);
+}
+
+// The example the README gives Windows users, exactly as it stands there.
+TEST_F(Automation, TheReadmeScriptSetsTheCaption)
+{
+    std::string readmePath = VORLIN_README;
+    std::replace(readmePath.begin(), readmePath.end(), '/', '\\');
+    std::string readme = ReadWholeFile(readmePath);
+    size_t begin = readme.find("```vbscript\n");
+    ASSERT_NE(begin, std::string::npos);
+    begin += 12;
+    std::string script = readme.substr(begin, readme.find("```", begin) - begin);
+    std::string printed;
+    EXPECT_EQ(RunScript("caption.vbs", script, &printed), 0u);
+    EXPECT_NE(printed.find(WideToSjis(L"Caption: Vorlin2 - 装置テスト")), std::string::npos) << printed;
+}
+
+// Last: the entries go, and no server is started for a client any more.
+TEST_F(Automation, UnregistrationRemovesTheKeysAndTheLibrary)
+{
+    RunToEnd("/UnregServer");
+    EXPECT_EQ(RegistryText(L"CLSID\\" + Guid(CLSID_Application) + L"\\LocalServer32"), L"<none>");
+    EXPECT_EQ(RegistryText(L"Vorlin2.Application\\CLSID"), L"<none>");
+    HKEY key;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + Guid(LIBID_Vorlin2)).c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"Interface\\" + Guid(IID_IApplication)).c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ, &key), ERROR_SUCCESS) << "NoRemove keeps CLSID";
+    RegCloseKey(key);
+    ITypeLib* library = nullptr;
+    EXPECT_NE(LoadRegTypeLib(LIBID_Vorlin2, 2, 1, LANG_NEUTRAL, &library), S_OK);
 }
