@@ -18,11 +18,14 @@ void AutomationObjectDestroyed();
 // The type information of `iid` from the server's type library.
 HRESULT LoadAutomationTypeInfo(REFIID iid, ITypeInfo** info);
 
-template <typename Primary>
-class DispatchObject : public Primary {
+// IUnknown of every COM object of the server: an interlocked count that
+// starts at 1 (the creator's) and the interfaces FindInterface names.
+template <typename Interface>
+class UnknownObject : public Interface {
 public:
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
+    UnknownObject() = default;
+    UnknownObject(const UnknownObject&) = delete;
+    UnknownObject& operator=(const UnknownObject&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
@@ -39,6 +42,19 @@ public:
         if (left == 0) delete this;
         return left;
     }
+
+protected:
+    virtual ~UnknownObject() = default;
+    // The interface pointer for `iid`, or null; without a new reference.
+    virtual void* FindInterface(REFIID iid) = 0;
+
+private:
+    LONG references_ = 1;
+};
+
+template <typename Primary>
+class DispatchObject : public UnknownObject<Primary> {
+public:
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
     {
@@ -73,13 +89,12 @@ public:
 
 protected:
     explicit DispatchObject(REFIID primary) : primary_(primary) { AutomationObjectCreated(); }
-    virtual ~DispatchObject()
+    ~DispatchObject() override
     {
         if (typeInfo_) typeInfo_->Release();
         AutomationObjectDestroyed();
     }
-    // The interface pointer for `iid`, or null; without a new reference.
-    virtual void* FindInterface(REFIID iid)
+    void* FindInterface(REFIID iid) override
     {
         if (iid == IID_IUnknown || iid == IID_IDispatch || iid == primary_) return static_cast<Primary*>(this);
         return nullptr;
@@ -87,7 +102,6 @@ protected:
     REFIID PrimaryInterface() const { return primary_; }
 
 private:
-    LONG references_ = 1;  // the creator's, released once it has handed the object out
     const IID& primary_;
     ITypeInfo* typeInfo_ = nullptr;
 };

@@ -11,26 +11,10 @@
 #include "automation/com_object.h"
 
 template <typename IEnum, typename Item, typename Traits>
-class Enumerator final : public IEnum {
+class Enumerator final : public UnknownObject<IEnum> {
 public:
     // `items` already hold their references; the enumerator releases them.
     Enumerator(REFIID iid, std::vector<Item> items) : iid_(iid), items_(std::move(items)) { AutomationObjectCreated(); }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = iid == IID_IUnknown || iid == iid_ ? static_cast<IEnum*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG left = InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return left;
-    }
 
     STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override
     {
@@ -68,13 +52,16 @@ public:
     }
 
 private:
-    virtual ~Enumerator()
+    ~Enumerator() override
     {
         for (Item& item : items_) Traits::Clear(item);
         AutomationObjectDestroyed();
     }
+    void* FindInterface(REFIID iid) override
+    {
+        return iid == IID_IUnknown || iid == iid_ ? static_cast<IEnum*>(this) : nullptr;
+    }
 
-    LONG references_ = 1;
     const IID& iid_;
     std::vector<Item> items_;
     size_t next_ = 0;

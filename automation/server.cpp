@@ -32,26 +32,11 @@ void StopWindowTimer(uint32_t timerId)
 
 bool StartedForAutomation() { return g_server.app && (g_server.app->flags & APP_STARTED_BY_AUTOMATION); }
 
-class ClassFactory : public IClassFactory {
+class ClassFactory : public UnknownObject<IClassFactory> {
 public:
     using Creator = HRESULT (*)(REFIID iid, void** out);
     explicit ClassFactory(Creator create) : create_(create) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = iid == IID_IUnknown || iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG left = InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return left;
-    }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
         if (!out) return E_POINTER;
@@ -68,8 +53,10 @@ public:
     }
 
 private:
-    virtual ~ClassFactory() = default;
-    LONG references_ = 1;
+    void* FindInterface(REFIID iid) override
+    {
+        return iid == IID_IUnknown || iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+    }
     Creator create_;
 };
 
