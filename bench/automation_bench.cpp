@@ -18,8 +18,8 @@
 #include <cstring>
 #include <string>
 
+#include "automation/com_object.h"
 #include "bench/bench_clock.h"
-#include "vorlin2_h.h"
 
 namespace {
 
@@ -29,30 +29,18 @@ constexpr DISPID kReferenceValue = 0;   // property get: a long
 constexpr DISPID kReferenceAdvise = 1;  // method (sink, interval): raises event 3 on the sink by a timer
 
 // A minimal IDispatch with nothing but Invoke; the rest answers "not here".
-class PlainDispatch : public IDispatch {
+class PlainDispatch : public UnknownObject<IDispatch> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == extra_ ? static_cast<IDispatch*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG left = InterlockedDecrement(&references_);
-        if (left == 0) Last();
-        return left;
-    }
     STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
 
 protected:
     explicit PlainDispatch(REFIID extra) : extra_(extra) {}
-    virtual void Last() {}
-    LONG references_ = 1;
+    void* FindInterface(REFIID iid) override
+    {
+        return iid == IID_IUnknown || iid == IID_IDispatch || iid == extra_ ? static_cast<IDispatch*>(this) : nullptr;
+    }
 
 private:
     const IID& extra_;
@@ -83,7 +71,7 @@ public:
     }
 
 private:
-    void Last() override
+    ~ReferenceObject() override
     {
         KillTimer(g_referenceWindow, 1);
         if (g_referenceSink) g_referenceSink->Release();
