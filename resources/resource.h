@@ -10,6 +10,10 @@
 // Icons
 #define IDI_VORLIN 401
 
+// Registry scripts of the automation server (resource type "RGS")
+#define IDR_RGS_SERVER 128
+#define IDR_RGS_INTERFACES 129
+
 // Strings
 #define IDS_MESSAGE_NOT_FOUND 2
 

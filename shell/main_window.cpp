@@ -41,10 +41,15 @@ LRESULT OnCreate(HWND hwnd)
 }
 
 // Ask before closing an open port; then drop the modeless dialog and go.
+// A hidden server that its last client left, or that a client asked to
+// quit, shows itself when the user keeps it: hidden, nobody could close it.
 void OnClose(HWND hwnd)
 {
     if (GetSession().IsOpen()) {
-        if (ShowMessage(hwnd, kAppTitle, MSG_CONFIRM_EXIT, MB_OKCANCEL) != IDOK) return;
+        if (ShowMessage(hwnd, kAppTitle, MSG_CONFIRM_EXIT, MB_OKCANCEL) != IDOK) {
+            if (GetAppSettings().flags & APP_STARTED_BY_AUTOMATION) ShowWindow(hwnd, SW_SHOWNORMAL);
+            return;
+        }
     }
     SendMessageW(hwnd, WM_VORLIN_SET_MODELESS, 0, 0);
     DestroyWindow(hwnd);
