@@ -15,9 +15,11 @@
 #include "sending/send_forms.h"
 #include "serial/connect_dialog.h"
 #include "serial/port_names.h"
+#include "settings/about_box.h"
 #include "settings/help.h"
 #include "settings/toolbar.h"
 #include "shell/session.h"
+#include "shell/settings_parts.h"
 #include "shell/shell.h"
 #include "shell/window_state.h"
 #include "tunnel/tunnel.h"
@@ -109,8 +111,9 @@ void CustomizeToolbar(HWND hwnd)
     if (HWND toolbar = GetDlgItem(hwnd, IDC_TOOLBAR)) SendMessageW(toolbar, TB_CUSTOMIZE, 0, 0);
 }
 
-void HelpContents(HWND hwnd) { ShowHelp(hwnd, HELP_CONTEXT, 1); }
-void HelpFinder(HWND hwnd) { ShowHelp(hwnd, HELP_FINDER, 0); }
+void HelpContents(HWND hwnd) { GetHelpFilePath(hwnd), ShowHelp(hwnd, HELP_CONTEXT, 1); }
+void HelpFinder(HWND hwnd) { GetHelpFilePath(hwnd), ShowHelp(hwnd, HELP_FINDER, 0); }
+void About(HWND hwnd) { ShowAboutBox(hwnd); }
 void Rescan(HWND) { ListButtonFiles(); }
 
 void QuickSend(HWND hwnd, int index)
@@ -149,9 +152,11 @@ constexpr Command kCommands[] = {
     {IDM_LOG_FILE, ChooseLogFile},
     {IDM_LOG_STOP, StopOrRestartLogging},
     {IDM_LOG_FLUSH, Flush},
+    {IDM_SETTINGS, RunSettingsDialog},
     {IDM_CUSTOMIZE_TOOLBAR, CustomizeToolbar},
     {IDM_HELP_CONTENTS, HelpContents},
     {IDM_HELP_FIND, HelpFinder},
+    {IDM_ABOUT, About},
     {IDM_RESCAN_FORMS, Rescan},
 };
 
