@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws the toolbar's images (bitmap 511) into resources/toolbar.bmp:
-34 pictures of 16 x 16 side by side (544 x 16, 24 bit), in the order of the
+34 pictures of 16 x 16 side by side (544 x 16, 8 bit), in the order of the
 toolbar item table (settings/command_items.cpp). Magenta is transparent.
 
 Plain Python, no imaging library: a few shapes and a 3 x 5 digit font.
@@ -126,21 +126,24 @@ def images():
     return out
 
 
+# 8 bits with a palette: the system maps the transparent magenta to the
+# menu colour through the palette, which a 24-bit picture does not have.
 def write_bmp(path, tiles):
     width, height = 16 * len(tiles), 16
-    stride = ((width * 3 + 3) // 4) * 4
+    palette = sorted({c for t in tiles for row in t.px for c in row})
+    assert len(palette) <= 256
+    index = {c: i for i, c in enumerate(palette)}
+    stride = (width + 3) // 4 * 4
     data = bytearray()
     for y in range(height - 1, -1, -1):  # bottom-up
-        row = bytearray()
-        for t in tiles:
-            for x in range(16):
-                r, g, b = t.px[y][x]
-                row += bytes([b, g, r])
+        row = bytearray(index[t.px[y][x]] for t in tiles for x in range(16))
         data += row + bytes(stride - len(row))
-    header = struct.pack('<2sIHHI', b'BM', 54 + len(data), 0, 0, 54)
-    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    table = b''.join(bytes([b, g, r, 0]) for r, g, b in palette)
+    offset = 14 + 40 + len(table)
+    header = struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset)
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 8, 0, len(data), 2835, 2835, len(palette), 0)
     with open(path, 'wb') as f:
-        f.write(header + info + data)
+        f.write(header + info + table + data)
 
 
 # The hand: '#' black outline, 'o' white inside, '.' transparent. The hot
