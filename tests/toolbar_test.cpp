@@ -76,23 +76,6 @@ protected:
         return SavePicture(part, "toolbar") && DistinctColours(part) >= 8;
     }
     std::string Ini() { return ReadWholeFile(temp_.File("Vorlin2.ini")); }
-    // A dialog of the program with this title, once it shows.
-    HWND WaitForDialogTitled(const std::wstring& title)
-    {
-        HWND found = nullptr;
-        WaitUntil([&] { return (found = run_.WaitForDialog(nullptr, 100ms)) && WindowTextW(found) == title; }, kWait);
-        return found && WindowTextW(found) == title ? found : nullptr;
-    }
-    void ConnectCable()
-    {
-        PostMessageW(hwnd_, WM_COMMAND, IDM_CONNECT, 0);
-        HWND dialog = run_.WaitForDialog(), list = GetDlgItem(dialog, IDC_CONNECT_PORT);
-        ASSERT_NE(SendMessageA(list, CB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(VORLIN_PORT)), CB_ERR);
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_PORT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        PostMessageA(GetDlgItem(dialog, IDC_CONNECT_OK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return WindowTextW(hwnd_).starts_with(L"" VORLIN_PORT); }, kWait));
-    }
-
     TempFolder temp_;
     testing_support::ProgramRun run_;
     HWND hwnd_ = nullptr, toolbar_ = nullptr;
@@ -165,7 +148,7 @@ TEST_F(Toolbar, ButtonFileFromTheDropDownEnablesItsEntriesAndAButtonSendsOne)
     ASSERT_NO_FATAL_FAILURE(Start("MENU.CONNECT,SEND.SINGLE.FILE,SEND.SINGLE.1,SEND.SINGLE.2,SEND.SINGLE.3,"
                                   "SEND.SINGLE.4,SEND.SINGLE.5,SEND.SINGLE.6,SEND.SINGLE.18"));
     EXPECT_FALSE(Enabled(IDM_QUICK_SEND_FIRST)) << "no port, no sending";
-    ASSERT_NO_FATAL_FAILURE(ConnectCable());
+    ASSERT_TRUE(run_.Connect(hwnd_, VORLIN_PORT));
     FarEnd peer;
     ASSERT_TRUE(peer.Open(VORLIN_FAR_PORT));
     // The first file (two entries) is current after connecting.
@@ -188,31 +171,28 @@ TEST_F(Toolbar, ButtonFileFromTheDropDownEnablesItsEntriesAndAButtonSendsOne)
     EXPECT_EQ(peer.Read(1, kWait), "C");
 }
 
-TEST_F(Toolbar, TooltipComesFromTheMessageFile)
-{
-    ASSERT_NO_FATAL_FAILURE(Start("MENU.CONNECT,MENU.CLEAR"));
-    HWND tips = reinterpret_cast<HWND>(SendMessageW(toolbar_, TB_GETTOOLTIPS, 0, 0));
-    ASSERT_TRUE(tips);
-    RECT r = ButtonRect(toolbar_, IDM_CLEAR);
-    POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ClientToScreen(toolbar_, &p);
-    SetForegroundWindow(hwnd_);
-    // The pointer rests on the button; the tip shows after its delay.
-    SetCursorPos(p.x, p.y);
-    PostMessageW(toolbar_, WM_MOUSEMOVE, 0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
-    std::wstring text;
-    WaitUntil([&] { return IsWindowVisible(tips) && (text = WindowTextW(tips)) != L""; }, kWait);
-    EXPECT_EQ(text, L"表示をクリア");
-}
-
 TEST_F(Toolbar, AboutBoxShowsTheVersion)
 {
     ASSERT_NO_FATAL_FAILURE(Start("MENU.VERSION"));
     PostMessageW(hwnd_, WM_COMMAND, IDM_ABOUT, 0);
-    HWND box = WaitForDialogTitled(L"ﾊﾞｰｼﾞｮﾝ情報");
+    HWND box = run_.WaitForDialogTitled(L"ﾊﾞｰｼﾞｮﾝ情報");
     ASSERT_TRUE(box);
     EXPECT_EQ(WindowTextW(GetDlgItem(box, IDC_ABOUT_TITLE)), L"通信リソース制御ユーティリティー『Vorlin2.1.7』");
     EXPECT_TRUE(SaveScreenshot(box, "about_box"));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, kWait));
+}
+
+TEST_F(Toolbar, HelpWithoutAHelpFileAsksForOneAndNeverHangs)
+{
+    ASSERT_NO_FATAL_FAILURE(Start("MENU.HELP_TOP"));
+    PostMessageW(hwnd_, WM_COMMAND, IDM_HELP_CONTENTS, 0);
+    HWND chooser = run_.WaitForDialogTitled(L"HELPファイルの検索");
+    ASSERT_TRUE(chooser);
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }, kWait));
+    // Help asked for in the window (F1) goes nowhere and comes back at once.
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(hwnd_, WM_HELP, 0, 0, SMTO_ABORTIFHUNG, 3000, &result));
+    EXPECT_TRUE(SendMessageTimeoutW(hwnd_, WM_COMMAND, IDM_CLEAR, 0, SMTO_ABORTIFHUNG, 3000, &result));
 }
