@@ -1,8 +1,7 @@
 #include "settings/help.h"
 
-#include <commdlg.h>
-
 #include "base/text.h"
+#include "settings/file_dialogs.h"
 
 namespace {
 char g_helpFile[MAX_PATH * 2];
@@ -24,21 +23,9 @@ const char* GetHelpFilePath(HWND owner)
 {
     if (g_helpFile[0]) return g_helpFile;
     wchar_t file[MAX_PATH] = L"";
-    std::wstring title = SjisToWide("HELPファイルの検索");
-    std::wstring filter = SjisToWide("ﾍﾙﾌﾟ ﾌｧｲﾙ");
-    filter.push_back(L'\0');
-    filter += L"*.hlp";
-    filter.push_back(L'\0');
-    filter.push_back(L'\0');
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = title.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&ofn)) CopySjis(g_helpFile, sizeof g_helpFile, PathToSjis(file));
+    constexpr FileChoice kHelpFile = {"HELPファイルの検索", "ﾍﾙﾌﾟ ﾌｧｲﾙ", L"*.hlp", nullptr,
+                                      OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST};
+    if (ChooseOpenFile(owner, kHelpFile, file)) CopySjis(g_helpFile, sizeof g_helpFile, PathToSjis(file));
     return g_helpFile;
 }
 

@@ -85,9 +85,8 @@ void Fill(HWND page, const LogSettings& log)
     SetNumber(page, IDC_LOG_ASCII_BYTES, log.asciiBytesPerLine);
 }
 
-BOOL OnInit(HWND page, SettingsDialogState* state)
+void OnInit(HWND page, SettingsDialogState& state)
 {
-    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     LimitText(page, IDC_LOG_SIZE, 18);
     LimitText(page, IDC_DEFAULT_CHAR, 1);
     LimitText(page, IDC_LOG_SEPARATOR_CHAR, 1);
@@ -99,11 +98,10 @@ BOOL OnInit(HWND page, SettingsDialogState* state)
     // A log thread that does not answer leaves the page with what the file
     // holds rather than with empty fields that OK would then save.
     LogSettings log{};
-    if (!state->parts.getLogSettings || !state->parts.getLogSettings(&log)) LoadLogSettings(log);
-    state->logCtrlCodes = log.ctrlCode;
+    if (!state.parts.getLogSettings || !state.parts.getLogSettings(&log)) LoadLogSettings(log);
+    state.logCtrlCodes = log.ctrlCode;
     Fill(page, log);
     UpdateEnabling(page);
-    return FALSE;
 }
 
 int CountOf(HWND page, int id)
@@ -135,7 +133,7 @@ LogSettings Read(HWND page, const SettingsDialogState& state)
     return log;
 }
 
-LRESULT Apply(HWND page, const SettingsDialogState& state, bool save)
+LRESULT Apply(HWND page, SettingsDialogState& state, bool save)
 {
     LogSettings log = Read(page, state);
     if (!state.parts.setLogSettings || !state.parts.setLogSettings(&log)) return 0;
@@ -193,14 +191,6 @@ void OnCommand(HWND page, SettingsDialogState& state, int id, int code)
 
 INT_PTR CALLBACK LogPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SettingsDialogState* state = PageState(page);
-    switch (msg) {
-    case WM_INITDIALOG: return OnInit(page, reinterpret_cast<SettingsDialogState*>(lParam));
-    case WM_COMMAND: if (state) OnCommand(page, *state, LOWORD(wParam), HIWORD(wParam)); return TRUE;
-    case WM_HELP: ShowPageHelp(page, reinterpret_cast<HELPINFO*>(lParam), kHelpTopic); return TRUE;
-    case WM_SETTINGS_OK: return Answer(page, state ? Apply(page, *state, true) : 0);
-    case WM_SETTINGS_APPLY: return Answer(page, state ? Apply(page, *state, false) : 0);
-    case WM_SETTINGS_CANCEL: return Answer(page, 1);
-    default: return FALSE;
-    }
+    static constexpr PageHandlers kHandlers = {OnInit, OnCommand, Apply, nullptr, kHelpTopic};
+    return PageMessage(page, msg, wParam, lParam, kHandlers);
 }

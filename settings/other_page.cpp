@@ -1,12 +1,12 @@
 // The settings dialog's page "その他": the automation server's registration
 // and its type library.
 #include <windows.h>
-#include <commdlg.h>
 #include <shellapi.h>
 
 #include "base/catalogue.h"
 #include "base/owners.h"
 #include "resources/resource.h"
+#include "settings/file_dialogs.h"
 #include "settings/settings_pages.h"
 
 namespace {
@@ -21,26 +21,6 @@ void Report(HWND page, DWORD (*task)(), unsigned success)
         ShowSystemError(page, kAppTitle, error);
     else
         ShowMessage(page, kAppTitle, success, MB_OK | MB_ICONINFORMATION);
-}
-
-bool ChooseExportFile(HWND page, wchar_t* file)
-{
-    std::wstring title = SjisToWide("エクスポートファイルの選択");
-    std::wstring filter = SjisToWide("ﾀｲﾌﾟﾗｲﾌﾞﾗﾘ(*.tlb)");
-    filter.push_back(L'\0');
-    filter += L"*.tlb";
-    filter.push_back(L'\0');
-    filter.push_back(L'\0');
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = page;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = title.c_str();
-    ofn.lpstrDefExt = L"tlb";
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    return GetSaveFileNameW(&ofn) != 0;
 }
 
 // The type library resource, byte for byte, into a new file; 0 or the error.
@@ -67,7 +47,9 @@ DWORD WriteTypeLibrary(const wchar_t* file)
 void ExportTypeLibrary(HWND page)
 {
     wchar_t file[MAX_PATH] = L"Vorlin2.tlb";
-    if (!ChooseExportFile(page, file)) return;
+    constexpr FileChoice kExportFile = {"エクスポートファイルの選択", "ﾀｲﾌﾟﾗｲﾌﾞﾗﾘ(*.tlb)", L"*.tlb", L"tlb",
+                                        OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST};
+    if (!ChooseSaveFile(page, kExportFile, file)) return;
     if (DWORD error = WriteTypeLibrary(file)) ShowSystemError(page, kAppTitle, error);
 }
 
@@ -78,8 +60,9 @@ void OpenSamplePage(HWND page)
         ShellExecuteW(page, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void OnCommand(HWND page, const SettingsDialogState& state, int id)
+void OnCommand(HWND page, SettingsDialogState& state, int id, int code)
 {
+    if (code != BN_CLICKED) return;
     switch (id) {
     case IDC_REGISTER_SERVER: Report(page, state.parts.registerServer, MSG_SERVER_REGISTERED); break;
     case IDC_UNREGISTER_SERVER: Report(page, state.parts.unregisterServer, MSG_SERVER_UNREGISTERED); break;
@@ -93,16 +76,6 @@ void OnCommand(HWND page, const SettingsDialogState& state, int id)
 
 INT_PTR CALLBACK OtherPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SettingsDialogState* state = PageState(page);
-    switch (msg) {
-    case WM_INITDIALOG: SetWindowLongPtrW(page, DWLP_USER, lParam); return FALSE;
-    case WM_COMMAND:
-        if (state && HIWORD(wParam) == BN_CLICKED) OnCommand(page, *state, LOWORD(wParam));
-        return TRUE;
-    case WM_HELP: ShowPageHelp(page, reinterpret_cast<HELPINFO*>(lParam), kHelpTopic); return TRUE;
-    case WM_SETTINGS_OK:
-    case WM_SETTINGS_APPLY:
-    case WM_SETTINGS_CANCEL: return Answer(page, 1);
-    default: return FALSE;
-    }
+    static constexpr PageHandlers kHandlers = {nullptr, OnCommand, nullptr, nullptr, kHelpTopic};
+    return PageMessage(page, msg, wParam, lParam, kHandlers);
 }

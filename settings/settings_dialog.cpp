@@ -272,6 +272,9 @@ void OpenSettingsDialog(HWND mainWindow, const SettingsDialogParts& parts)
     if (IsWindow(dialog)) DestroyWindow(dialog);
 }
 
+namespace {
+
+// WM_HELP of a page: the popup of a control, else the page's topic.
 void ShowPageHelp(HWND page, const HELPINFO* info, ULONG_PTR topic)
 {
     HWND control = static_cast<HWND>(info->hItemHandle);
@@ -281,6 +284,39 @@ void ShowPageHelp(HWND page, const HELPINFO* info, ULONG_PTR topic)
         return;
     }
     ShowHelp(page, HELP_CONTEXT, topic);
+}
+
+// The page's answer to a request of the dialog, as its dialog result.
+INT_PTR Answer(HWND page, LRESULT result)
+{
+    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+} // namespace
+
+INT_PTR PageMessage(HWND page, UINT msg, WPARAM wParam, LPARAM lParam, const PageHandlers& handlers)
+{
+    SettingsDialogState* state = PageState(page);
+    switch (msg) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(page, DWLP_USER, lParam);
+        if (handlers.init && lParam) handlers.init(page, *reinterpret_cast<SettingsDialogState*>(lParam));
+        return FALSE;
+    case WM_COMMAND:
+        if (state && handlers.command) handlers.command(page, *state, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_DRAWITEM:
+        if (state && handlers.drawItem) handlers.drawItem(*state, reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_HELP: ShowPageHelp(page, reinterpret_cast<HELPINFO*>(lParam), handlers.helpTopic); return TRUE;
+    case WM_SETTINGS_OK:
+    case WM_SETTINGS_APPLY:
+        if (!handlers.apply) return Answer(page, 1);
+        return Answer(page, state ? handlers.apply(page, *state, msg == WM_SETTINGS_OK) : 0);
+    case WM_SETTINGS_CANCEL: return Answer(page, 1);
+    default: return FALSE;
+    }
 }
 
 void FillCombo(HWND page, int id, int first, int count)

@@ -29,19 +29,22 @@ INT_PTR CALLBACK LogPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ViewPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK OtherPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// What makes one page: each page procedure hands its messages to
+// PageMessage with its own handlers (null: nothing to do).
+using PageApply = LRESULT (*)(HWND page, SettingsDialogState& state, bool save);
+struct PageHandlers {
+    void (*init)(HWND page, SettingsDialogState& state);
+    void (*command)(HWND page, SettingsDialogState& state, int id, int code);
+    PageApply apply;  // answers OK (save) and apply (no save); null: always 1
+    void (*drawItem)(const SettingsDialogState& state, const DRAWITEMSTRUCT* item);
+    ULONG_PTR helpTopic;
+};
+INT_PTR PageMessage(HWND page, UINT msg, WPARAM wParam, LPARAM lParam, const PageHandlers& handlers);
+
 inline SettingsDialogState* PageState(HWND page)
 {
     return reinterpret_cast<SettingsDialogState*>(GetWindowLongPtrW(page, DWLP_USER));
 }
-// Keeps the page's dialog result and answers for it.
-inline INT_PTR Answer(HWND page, LRESULT result)
-{
-    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-    return TRUE;
-}
-// WM_HELP of a page: the popup of a control, else the page's topic.
-void ShowPageHelp(HWND page, const HELPINFO* info, ULONG_PTR topic);
-
 inline bool IsChecked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
 inline void Check(HWND page, int id, bool on) { CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED); }
 inline void Enable(HWND page, int id, bool on) { EnableWindow(GetDlgItem(page, id), on); }

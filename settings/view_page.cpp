@@ -81,18 +81,16 @@ void Fill(HWND page, const ViewSettings& view)
     Check(page, IDC_VIEW_FLIP, view.flipPerLine != 0);
 }
 
-BOOL OnInit(HWND page, SettingsDialogState* state)
+void OnInit(HWND page, SettingsDialogState& state)
 {
-    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     LimitText(page, IDC_DEFAULT_CHAR, 1);
     FillCombo(page, IDC_VIEW_FONT_SIZE, IDS_FONT_SIZE_FIRST, kFontSizeCount);
     FillCombo(page, IDC_KANJI, IDS_KANJI_FIRST, 4);
     FillCombo(page, IDC_VIEW_NEWLINE, IDS_NEWLINE_FIRST, 5);
-    const SettingsDialogParts& parts = state->parts;
-    if (!parts.getViewSettings || !parts.getViewSettings(parts.logView, &state->view)) LoadViewSettings(state->view);
-    Fill(page, state->view);
+    const SettingsDialogParts& parts = state.parts;
+    if (!parts.getViewSettings || !parts.getViewSettings(parts.logView, &state.view)) LoadViewSettings(state.view);
+    Fill(page, state.view);
     UpdateEnabling(page);
-    return FALSE;
 }
 
 // Fails (false) with its message shown and the field corrected.
@@ -192,15 +190,6 @@ void OnCommand(HWND page, SettingsDialogState& state, int id, int code)
 
 INT_PTR CALLBACK ViewPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SettingsDialogState* state = PageState(page);
-    switch (msg) {
-    case WM_INITDIALOG: return OnInit(page, reinterpret_cast<SettingsDialogState*>(lParam));
-    case WM_COMMAND: if (state) OnCommand(page, *state, LOWORD(wParam), HIWORD(wParam)); return TRUE;
-    case WM_DRAWITEM: if (state) OnDrawItem(*state, reinterpret_cast<DRAWITEMSTRUCT*>(lParam)); return TRUE;
-    case WM_HELP: ShowPageHelp(page, reinterpret_cast<HELPINFO*>(lParam), kHelpTopic); return TRUE;
-    case WM_SETTINGS_OK: return Answer(page, state ? Apply(page, *state, true) : 0);
-    case WM_SETTINGS_APPLY: return Answer(page, state ? Apply(page, *state, false) : 0);
-    case WM_SETTINGS_CANCEL: return Answer(page, 1);
-    default: return FALSE;
-    }
+    static constexpr PageHandlers kHandlers = {OnInit, OnCommand, Apply, OnDrawItem, kHelpTopic};
+    return PageMessage(page, msg, wParam, lParam, kHandlers);
 }

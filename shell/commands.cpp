@@ -16,6 +16,7 @@
 #include "serial/connect_dialog.h"
 #include "serial/port_names.h"
 #include "settings/about_box.h"
+#include "settings/file_dialogs.h"
 #include "settings/help.h"
 #include "settings/toolbar.h"
 #include "shell/session.h"
@@ -76,24 +77,8 @@ void ChooseLogFile(HWND hwnd)
     wchar_t file[MAX_PATH] = {};
     std::wstring current = SjisToWide(GetAppSettings().logFilePath);
     lstrcpynW(file, current.c_str(), MAX_PATH);
-    std::wstring title = SjisToWide("ログファイルの設定");
-    // The filter is pairs of texts, each ended by a NUL, and one more NUL.
-    std::wstring filter = SjisToWide("ﾛｸﾞﾌｧｲﾙ (*.log)");
-    filter.push_back(L'\0');
-    filter += L"*.log";
-    filter.push_back(L'\0');
-    filter.push_back(L'\0');
-
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = title.c_str();
-    ofn.lpstrDefExt = L"log";
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameW(&ofn)) return;
+    constexpr FileChoice kLogFile = {"ログファイルの設定", "ﾛｸﾞﾌｧｲﾙ (*.log)", L"*.log", L"log", OFN_OVERWRITEPROMPT};
+    if (!ChooseSaveFile(hwnd, kLogFile, file)) return;
 
     GetSession().SetLogFile(WideToSjis(file).c_str());  // a failed open was reported already
 }
