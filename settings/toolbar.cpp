@@ -164,7 +164,7 @@ bool MakeToolbarLayout(const std::vector<int>& commands, std::string& text)
     for (int command : commands) {
         const CommandItem* item = FindCommandItem(command);
         std::string_view name = item && item->name ? item->name : "";
-        if (text.size() + name.size() + 1 > kMaxLayoutText) {
+        if (text.size() + name.size() > kMaxLayoutText) {  // the trailing comma goes at the end
             complete = false;
             break;
         }

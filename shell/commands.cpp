@@ -96,8 +96,18 @@ void CustomizeToolbar(HWND hwnd)
     if (HWND toolbar = GetDlgItem(hwnd, IDC_TOOLBAR)) SendMessageW(toolbar, TB_CUSTOMIZE, 0, 0);
 }
 
-void HelpContents(HWND hwnd) { GetHelpFilePath(hwnd), ShowHelp(hwnd, HELP_CONTEXT, 1); }
-void HelpFinder(HWND hwnd) { GetHelpFilePath(hwnd), ShowHelp(hwnd, HELP_FINDER, 0); }
+// The menu's help asks for the file when none was found.
+void HelpContents(HWND hwnd)
+{
+    GetHelpFilePath(hwnd);
+    ShowHelp(hwnd, HELP_CONTEXT, 1);
+}
+
+void HelpFinder(HWND hwnd)
+{
+    GetHelpFilePath(hwnd);
+    ShowHelp(hwnd, HELP_FINDER, 0);
+}
 void About(HWND hwnd) { ShowAboutBox(hwnd); }
 void Rescan(HWND) { ListButtonFiles(); }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "resources/resource.h"
+#include "settings/toolbar.h"
 #include "tests/support/program_run.h"
 #include "tests/support/serial_bench.h"
 #include "tests/support/temp_files.h"
@@ -191,8 +192,21 @@ TEST_F(Toolbar, HelpWithoutAHelpFileAsksForOneAndNeverHangs)
     ASSERT_TRUE(chooser);
     PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }, kWait));
-    // Help asked for in the window (F1) goes nowhere and comes back at once.
+    // Help without a file goes nowhere: the window answers at once (no viewer is waited for).
     DWORD_PTR result = 0;
-    EXPECT_TRUE(SendMessageTimeoutW(hwnd_, WM_HELP, 0, 0, SMTO_ABORTIFHUNG, 3000, &result));
-    EXPECT_TRUE(SendMessageTimeoutW(hwnd_, WM_COMMAND, IDM_CLEAR, 0, SMTO_ABORTIFHUNG, 3000, &result));
+    EXPECT_TRUE(SendMessageTimeoutW(hwnd_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &result));
+}
+
+TEST(ToolbarLayout, TextStopsAtExactly1024Characters)
+{
+    // 63 names of 13 characters and 13 of 10, with their commas: 1,024 characters.
+    std::vector<int> commands(63, IDM_HELP_CONTENTS);
+    commands.insert(commands.end(), 13, IDM_CLEAR);
+    std::string text;
+    EXPECT_TRUE(MakeToolbarLayout(commands, text));
+    EXPECT_EQ(text.size(), 1024u);
+    std::string full = text;
+    commands.push_back(IDM_CLEAR);
+    EXPECT_FALSE(MakeToolbarLayout(commands, text)) << "one more name is left out";
+    EXPECT_EQ(text, full);
 }
