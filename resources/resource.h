@@ -109,6 +109,12 @@
 #define IDS_CTRL_LEGEND_CODE 202
 #define IDS_CTRL_NAME_BASE 2001
 
+// Tunnel: the attach dialog
+#define IDD_ATTACH 206
+#define IDC_ATTACH_LIST 1071
+#define IDC_ATTACH_OK 1072
+#define IDC_ATTACH_CANCEL 1073
+
 // Settings: toolbar, about box, settings dialog and its three pages.
 // Accelerator letters: "その他" page R U E D; the others none.
 #define IDB_TOOLBAR 511

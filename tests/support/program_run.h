@@ -36,6 +36,7 @@ public:
         if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return false;
         return !exitCode || GetExitCodeProcess(info_.hProcess, exitCode);
     }
+    HANDLE Process() const { return info_.hProcess; }
     bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     void Kill();
 
