@@ -5,6 +5,7 @@
 enum MessageNumber : unsigned {
     MSG_TIP_CONNECT = 1,           // toolbar tooltips and customisation texts: 1-44
     MSG_TIP_RECONFIGURE = 2,
+    MSG_TIP_LOG_STOP_RESTART = 16,  // the log button's text in the customisation dialog
     MSG_TIP_LOG_STOP = 17,
     MSG_TIP_LOG_RESTART = 18,
     MSG_TIP_QUICK_SEND_FIRST = 27,

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "resources/resource.h"
 #include "tests/support/temp_files.h"
+#include "tests/support/ui_driver.h"
 #include "tests/support/wait.h"
 
 namespace testing_support {
@@ -58,6 +60,38 @@ HWND ProgramRun::WaitForDialog(HWND except, std::chrono::milliseconds timeout)
     // Visible: the dialog has finished its set-up.
     auto ready = [&] { return (found = FindWindowOfClass("#32770")) && found != except && IsWindowVisible(found); };
     return WaitUntil(ready, static_cast<DWORD>(timeout.count())) ? found : nullptr;
+}
+
+HWND ProgramRun::WaitForDialogTitled(const std::wstring& title, std::chrono::milliseconds timeout)
+{
+    struct Search { DWORD pid; const std::wstring* title; HWND found; } search{info_.dwProcessId, &title, nullptr};
+    auto find = [&] {
+        EnumWindows(
+            [](HWND hwnd, LPARAM lp) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(lp);
+                DWORD pid = 0;
+                wchar_t cls[32] = L"", text[256] = L"";
+                GetWindowThreadProcessId(hwnd, &pid);
+                GetClassNameW(hwnd, cls, 32);
+                GetWindowTextW(hwnd, text, 256);
+                bool match = pid == s->pid && !wcscmp(cls, L"#32770") && IsWindowVisible(hwnd) && *s->title == text;
+                return match ? (s->found = hwnd, FALSE) : TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    };
+    return WaitUntil(find, static_cast<DWORD>(timeout.count())) ? search.found : nullptr;
+}
+
+bool ProgramRun::Connect(HWND mainWindow, const char* port)
+{
+    PostMessageW(mainWindow, WM_COMMAND, IDM_CONNECT, 0);
+    HWND dialog = WaitForDialog(), list = GetDlgItem(dialog, IDC_CONNECT_PORT);
+    if (SendMessageA(list, CB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(port)) == CB_ERR) return false;
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_PORT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    PostMessageA(GetDlgItem(dialog, IDC_CONNECT_OK), BM_CLICK, 0, 0);
+    std::wstring title(port, port + strlen(port));
+    return WaitUntil([&] { return WindowTextW(mainWindow).starts_with(title + L" - "); }, 15000);
 }
 
 void ProgramRun::Kill()

@@ -26,6 +26,10 @@ public:
     HWND WaitForMainWindow(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // A visible dialog or message box of the program other than `except`, or null after `timeout`.
     HWND WaitForDialog(HWND except = nullptr, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // A visible dialog or message box of the program titled `title`, or null after `timeout`.
+    HWND WaitForDialogTitled(const std::wstring& title, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // Connects the main window to `port` through the connect dialog; false when it did not.
+    bool Connect(HWND mainWindow, const char* port);
     // True when the process ended within `timeout`; exitCode receives its code.
     bool WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode = nullptr)
     {
