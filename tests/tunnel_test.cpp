@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <cstring>
@@ -35,18 +36,32 @@ DWORD ProcessOf(HWND hwnd)
     return pid;
 }
 
-// Waits for a visible top-level window of the class in process `pid` (any process but this
-// one and `except` when pid is 0) other than `other`; null when none comes.
-HWND WaitForWindow(const wchar_t* cls, DWORD pid, DWORD except = 0, HWND other = nullptr)
+// The process that started `pid`, or 0.
+DWORD ParentOf(DWORD pid)
 {
-    struct Search { const wchar_t* cls; DWORD pid, except; HWND other, found; } s{cls, pid, except, other, nullptr};
+    DWORD parent = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ProcessID == pid) parent = entry.th32ParentProcessID;
+    CloseHandle(snapshot);
+    return parent;
+}
+
+// Waits for a visible top-level window of the class in process `pid` (when pid is 0: in a
+// process that `parent` started) other than `other`; null when none comes. Other instances may
+// be on the desktop, such as a server a script started.
+HWND WaitForWindow(const wchar_t* cls, DWORD pid, DWORD parent = 0, HWND other = nullptr)
+{
+    struct Search { const wchar_t* cls; DWORD pid, parent; HWND other, found; } s{cls, pid, parent, other, nullptr};
     auto match = [](HWND hwnd, LPARAM lp) -> BOOL {
         auto* s = reinterpret_cast<Search*>(lp);
         wchar_t name[64] = L"";
         DWORD owner = ProcessOf(hwnd);
         GetClassNameW(hwnd, name, 64);
         bool found = !wcscmp(name, s->cls) && IsWindowVisible(hwnd) && hwnd != s->other &&
-                     (s->pid ? owner == s->pid : owner != s->except && owner != GetCurrentProcessId());
+                     (s->pid ? owner == s->pid : ParentOf(owner) == s->parent);
         return found ? (s->found = hwnd, FALSE) : TRUE;
     };
     WaitUntil([&] { return !EnumWindows(match, reinterpret_cast<LPARAM>(&s)); }, kWait);
