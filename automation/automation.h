@@ -3,8 +3,14 @@
 #include <windows.h>
 #include <cstdint>
 
-bool InitAutomationServer(HWND mainWindow);
+#include "settings/settings_types.h"
+
+// Registers the class factories when the type library is registered (else
+// the program runs without automation); false when registration failed and
+// was reported: the program then ends.
+bool InitAutomationServer(HWND mainWindow, AppSettings& app);
 void ShutdownAutomationServer();
+// The command line's "RegServer" and "UnregServer".
 void RegisterServer();
 void UnregisterServer();
 

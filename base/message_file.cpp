@@ -41,6 +41,9 @@ const MessageInserts kMessageInserts[] = {
     {MSG_FORM_LENGTH_TOO_LARGE, MSG_FORM_LENGTH_TOO_LARGE, "dd"},
     {MSG_TOOLBAR_TOO_LONG, MSG_NO_BUTTON_DATA, ""},
     {MSG_LOG_FILE_FAILED, MSG_LOG_FILE_FAILED, "s"},   // log file path
+    {MSG_PORT_LOST_REOPENING, MSG_PORT_LOST, "ss"},    // port name, why (the system's text)
+    {MSG_PORT_LOST_TITLE, MSG_PORT_LOST_TITLE, "sss"}, // port name, why, application title
+    {MSG_PORT_REOPENED, MSG_PORT_REOPENED, "s"},       // port name
     {MSG_CONFIRM_EXIT, MSG_CONFIRM_EXIT, ""},
     {MSG_ESCAPE_INPUT_TYPE, MSG_ESCAPE_INPUT_TYPE, ""},
     {MSG_ESCAPE_INPUT_RANGE, MSG_ESCAPE_INPUT_RANGE, ""},

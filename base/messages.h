@@ -5,6 +5,7 @@
 enum MessageNumber : unsigned {
     MSG_TIP_CONNECT = 1,           // toolbar tooltips and customisation texts: 1-44
     MSG_TIP_RECONFIGURE = 2,
+    MSG_TIP_LOG_STOP_RESTART = 16,  // the log button's text in the customisation dialog
     MSG_TIP_LOG_STOP = 17,
     MSG_TIP_LOG_RESTART = 18,
     MSG_TIP_QUICK_SEND_FIRST = 27,
@@ -37,6 +38,10 @@ enum MessageNumber : unsigned {
     MSG_TOOLBAR_TOO_LONG = 2024,
     MSG_NO_BUTTON_DATA = 2025,
     MSG_LOG_FILE_FAILED = 2026,
+    MSG_PORT_LOST_REOPENING = 2101,  // a port that went away: 2101-2104
+    MSG_PORT_LOST = 2102,
+    MSG_PORT_LOST_TITLE = 2103,
+    MSG_PORT_REOPENED = 2104,
     MSG_FORM_LENGTH_TOO_LARGE = 2110,  // line number, the largest length
     MSG_CONFIRM_EXIT = 3001,
     MSG_ESCAPE_INPUT_TYPE = 4001,   // automation errors 4001-4118

@@ -22,8 +22,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Hiragana, katakana, the level-1 kanji and 、。: text that every
-// Shift_JIS flavour (and iconv's) writes the same way.
+// Hiragana, katakana, the level-1 kanji, 、。 and the signs ° ± × ÷ § ¨ ´ ¶:
+// text that every Shift_JIS flavour (and iconv's) writes the same way.
 struct JisChar {
     uint8_t row, cell;
 };
@@ -36,8 +36,9 @@ std::vector<JisChar> JapaneseRepertoire()
     for (uint8_t row = 0x30; row <= 0x4E; ++row)
         for (uint8_t cell = 0x21; cell <= 0x7E; ++cell) chars.push_back({row, cell});  // level-1 kanji
     for (uint8_t row = 0x4F, cell = 0x21; cell <= 0x53; ++cell) chars.push_back({row, cell});
-    chars.push_back({0x21, 0x22});
-    chars.push_back({0x21, 0x23});
+    for (JisChar sign : {JisChar{0x21, 0x22}, {0x21, 0x23}, {0x21, 0x6B}, {0x21, 0x5E}, {0x21, 0x5F}, {0x21, 0x60},
+                         {0x21, 0x78}, {0x21, 0x2F}, {0x21, 0x2D}, {0x22, 0x79}})
+        chars.push_back(sign);
     return chars;
 }
 
@@ -45,18 +46,20 @@ struct Corpus {
     Bytes sjis, euc, jis, utf8;
 };
 
-// Lines of ASCII words and Japanese runs, about `size` bytes of Shift_JIS.
+// Lines of ASCII words, Japanese runs and half-width katakana runs, about
+// `size` bytes of Shift_JIS.
 Corpus MakeCorpus(size_t size)
 {
     std::mt19937 random(932);
     std::vector<JisChar> repertoire = JapaneseRepertoire();
     const char* words[] = {"COM1", "OK", "ERROR", "AT+CSQ", "temp=23.5", "id:0042", "ready", "status", "RX", "TX"};
     Corpus c;
-    bool kanjiMode = false;
-    auto toAscii = [&] {
-        if (kanjiMode) c.jis.insert(c.jis.end(), {0x1B, '(', 'B'});
-        kanjiMode = false;
+    enum { Ascii, Kanji, Katakana } jisMode = Ascii;
+    auto designate = [&](decltype(jisMode) mode, uint8_t final1, uint8_t final2) {
+        if (jisMode != mode) c.jis.insert(c.jis.end(), {0x1B, final1, final2});
+        jisMode = mode;
     };
+    auto toAscii = [&] { designate(Ascii, '(', 'B'); };
     auto ascii = [&](const std::string& text) {
         toAscii();
         for (uint8_t b : text) {
@@ -68,11 +71,20 @@ Corpus MakeCorpus(size_t size)
     while (c.sjis.size() < size) {
         int pieces = 3 + random() % 6;
         for (int p = 0; p < pieces; ++p) {
-            if (random() % 3 == 0) {
+            int kind = random() % 6;
+            if (kind < 2) {
                 ascii(std::string(words[random() % 10]) + " ");
+            } else if (kind == 2) {
+                designate(Katakana, '(', 'I');
+                int n = 2 + random() % 8;
+                for (int i = 0; i < n; ++i) {
+                    uint8_t kana = static_cast<uint8_t>(0xA1 + random() % 63);
+                    c.sjis.push_back(kana);
+                    c.euc.insert(c.euc.end(), {0x8E, kana});
+                    c.jis.push_back(static_cast<uint8_t>(kana & 0x7F));
+                }
             } else {
-                if (!kanjiMode) c.jis.insert(c.jis.end(), {0x1B, '$', 'B'});
-                kanjiMode = true;
+                designate(Kanji, '$', 'B');
                 int n = 2 + random() % 12;
                 for (int i = 0; i < n; ++i) {
                     JisChar j = repertoire[random() % repertoire.size()];

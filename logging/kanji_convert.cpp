@@ -63,6 +63,10 @@ inline uint8_t StrayByte(uint8_t byte, const CtrlCodeSet& ctrlCodes, uint8_t rep
     return (replacement == 0 || ctrlCodes.code[byte]) ? byte : replacement;
 }
 
+constexpr uint8_t kSingleShift2 = 0x8E;
+
+inline bool IsHalfWidthKatakana(uint8_t byte) { return byte >= 0xA1 && byte <= 0xDF; }
+
 inline uint8_t SingleByte(uint8_t byte, const CtrlCodeSet& ctrlCodes, uint8_t replacement)
 {
     return byte < 0x80 ? byte : StrayByte(byte, ctrlCodes, replacement);
@@ -109,6 +113,9 @@ size_t ConvertEucToSjis(const uint8_t* source, size_t length, uint8_t* destinati
                    outEnd - out >= 2) {
             out = WritePair(out, c, in[1], ctrlCodes, replacement);
             in += 2;
+        } else if (c == kSingleShift2 && inEnd - in >= 2 && IsHalfWidthKatakana(in[1])) {
+            *out++ = in[1];  // EUC's half-width katakana byte is Shift_JIS's own
+            in += 2;
         } else {
             *out++ = StrayByte(c, ctrlCodes, replacement);
             ++in;
@@ -120,6 +127,8 @@ size_t ConvertEucToSjis(const uint8_t* source, size_t length, uint8_t* destinati
 size_t ConvertJisToSjis(const uint8_t* source, size_t length, uint8_t* destination, size_t capacity,
                         const CtrlCodeSet& ctrlCodes, uint8_t replacement, uint32_t* shiftState)
 {
+    // In katakana mode 0x21-0x5F are the half-width katakana 0xA1-0xDF;
+    // every other byte follows the single-byte rule there.
     uint32_t state = *shiftState;
     const uint8_t* in = source;
     const uint8_t* inEnd = source + length;
@@ -128,17 +137,25 @@ size_t ConvertJisToSjis(const uint8_t* source, size_t length, uint8_t* destinati
     while (in < inEnd && out < outEnd) {
         if (*in == 0x1B && inEnd - in >= 3) {
             if (in[1] == '(' && (in[2] == 'B' || in[2] == 'H' || in[2] == 'J')) {
-                state = 0;
+                state = kJisSingleByte;
+                in += 3;
+                continue;
+            }
+            if (in[1] == '(' && in[2] == 'I') {
+                state = kJisKatakana;
                 in += 3;
                 continue;
             }
             if (in[1] == '$' && (in[2] == '@' || in[2] == 'B')) {
-                state = 1;
+                state = kJisKanji;
                 in += 3;
                 continue;
             }
         }
-        if (state == 0 || inEnd - in < 2) {
+        if (state == kJisKatakana && *in >= 0x21 && *in <= 0x5F) {
+            *out++ = static_cast<uint8_t>(*in | 0x80);
+            ++in;
+        } else if (state != kJisKanji || inEnd - in < 2) {
             *out++ = SingleByte(*in, ctrlCodes, replacement);
             ++in;
         } else {

@@ -7,11 +7,18 @@
 
 #include "settings/settings_types.h"
 
-// EUC-JP. Bytes of 0x80 and above that are no kanji pair are replaced by
+// EUC-JP. 0x8E and a byte of 0xA1-0xDF is a half-width katakana (that one
+// byte out). Bytes of 0x80 and above that are no character are replaced by
 // `replacement` unless it is 0 or the byte is in `ctrlCodes`.
 size_t ConvertEucToSjis(const uint8_t* source, size_t length, uint8_t* destination, size_t capacity,
                         const CtrlCodeSet& ctrlCodes, uint8_t replacement);
-// ISO-2022-JP. `shiftState` (0 single-byte, 1 kanji) carries from call to call.
+// ISO-2022-JP. `shiftState` (a JisShift: the designation in force) carries
+// from call to call; a caller starts it at kJisSingleByte.
+enum JisShift : uint32_t {
+    kJisSingleByte = 0,  // ESC ( B, ESC ( J, ESC ( H
+    kJisKanji = 1,       // ESC $ B, ESC $ @
+    kJisKatakana = 2,    // ESC ( I: half-width katakana
+};
 size_t ConvertJisToSjis(const uint8_t* source, size_t length, uint8_t* destination, size_t capacity,
                         const CtrlCodeSet& ctrlCodes, uint8_t replacement, uint32_t* shiftState);
 // UTF-8 (one- to three-byte forms); what has no Shift_JIS code becomes `defaultChar`.

@@ -44,6 +44,9 @@ constexpr DWORD kCancelGraceMs = 200;
 constexpr DWORD kCancelLimitMs = 5000;
 // A read that keeps failing at once is retried no faster than this.
 constexpr DWORD kReadRetryMs = 50;
+// A read error that has repeated this long means the port is gone, whatever
+// the error (a driver may answer anything once its device has left).
+constexpr ULONGLONG kLostAfterMs = 1000;
 
 // What a thread receives: a copy of the control block and the device calls.
 struct ThreadStart {
@@ -55,7 +58,21 @@ struct ThreadContext {
     HANDLE port;
     const DeviceCalls& calls;
     EngineSink sink;
+    uint32_t run;
 };
+
+// One error failing call after call. A port that fails every call would
+// otherwise flood the main window with the same report many times a second.
+struct ErrorRun {
+    DWORD error = 0;        // 0: the last call succeeded
+    ULONGLONG since = 0;    // tick of the run's first failure
+    bool lostReported = false;
+};
+
+ThreadContext ContextOf(const ThreadStart& start)
+{
+    return {start.engine.port, *start.calls, start.engine.sink, start.engine.run};
+}
 
 ThreadStart TakeStart(void* param)
 {
@@ -74,6 +91,23 @@ void PostToSink(const ThreadContext& self, UINT message, WPARAM wParam, LPARAM l
 void PostIoError(const ThreadContext& self, DWORD error, EngineThread thread)
 {
     PostToSink(self, WM_VORLIN_IO_ERROR, error, thread);
+}
+
+// Reports the first failure of a run of one error, and the port as lost once
+// per run: at once for a device-gone error, or when `repeatsMeanLost` and the
+// error has repeated for kLostAfterMs.
+void ReportError(const ThreadContext& self, ErrorRun& run, DWORD error, EngineThread thread, bool repeatsMeanLost)
+{
+    ULONGLONG now = GetTickCount64();
+    if (error != run.error) {
+        run = ErrorRun{error, now, false};
+        PostIoError(self, error, thread);
+    }
+    if (run.lostReported) return;
+    if (IsDeviceGoneError(error) || (repeatsMeanLost && now - run.since >= kLostAfterMs)) {
+        run.lostReported = true;
+        PostToSink(self, WM_VORLIN_PORT_LOST, error, self.run);
+    }
 }
 
 void PostReady(const ThreadContext& self, EngineThread thread) { PostToSink(self, WM_VORLIN_THREAD_READY, 0, thread); }
@@ -130,6 +164,7 @@ struct Writer {
     ThreadContext self;
     OVERLAPPED overlapped;
     uint32_t number;
+    ErrorRun errors;
 };
 
 void RecordWritten(const Writer& w, const SendRequest& request, DWORD written)
@@ -141,10 +176,10 @@ void RecordWritten(const Writer& w, const SendRequest& request, DWORD written)
                request.count - written);
 }
 
-Outcome WriteFailed(const Writer& w, const SendRequest& request, DWORD error)
+Outcome WriteFailed(Writer& w, const SendRequest& request, DWORD error)
 {
     Record(w.self, LOGREC_SEND_ERROR, RECORD_SEND_ERROR, w.number, request.bytes, request.count);
-    PostIoError(w.self, error, ENGINE_WRITER);
+    ReportError(w.self, w.errors, error, ENGINE_WRITER, false);
     if (error == ERROR_INVALID_HANDLE) return Outcome::Stop;
     RecoverAfterWriteError(w.self.port);
     return Outcome::Continue;
@@ -156,6 +191,7 @@ Outcome Write(Writer& w, const SendRequest& request)
     PrepareOverlapped(w.overlapped);
     DWORD written = 0;
     if (self.calls.writeFile(self.calls.context, self.port, request.bytes, request.count, &written, &w.overlapped)) {
+        w.errors.error = 0;
         RecordWritten(w, request, written);
         return Outcome::Continue;
     }
@@ -166,6 +202,7 @@ Outcome Write(Writer& w, const SendRequest& request)
         DWORD wait = WaitForIoOrMessage(w.overlapped.hEvent);
         if (wait == WAIT_OBJECT_0) {
             if (self.calls.getOverlappedResult(self.calls.context, self.port, &w.overlapped, &written, FALSE)) {
+                w.errors.error = 0;
                 RecordWritten(w, request, written);
                 return Outcome::Continue;
             }
@@ -212,7 +249,7 @@ DWORD WINAPI WriterThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    Writer w{{start.engine.port, *start.calls, start.engine.sink}, {}, 1};
+    Writer w{ContextOf(start), {}, 1, {}};
     w.overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!w.overlapped.hEvent) {
         PostIoError(w.self, GetLastError(), ENGINE_WRITER);
@@ -244,19 +281,22 @@ struct Reader {
     OVERLAPPED overlapped;
     uint8_t* buffer;
     uint32_t number;
+    ErrorRun errors;
 };
 
+// A read that completed (even with 0 bytes) ends a run of errors.
 void Deliver(Reader& r, DWORD count)
 {
+    r.errors.error = 0;
     if (count == 0) return;
     Record(r.self, LOGREC_RECEIVE, RECORD_RECEIVE, r.number, r.buffer, count);
     ++r.number;
     if (r.self.sink.relay) r.self.sink.relay(r.self.sink.context, r.buffer, count);
 }
 
-Outcome ReadFailed(const Reader& r, DWORD error)
+Outcome ReadFailed(Reader& r, DWORD error)
 {
-    PostIoError(r.self, error, ENGINE_READER);
+    ReportError(r.self, r.errors, error, ENGINE_READER, true);
     if (error == ERROR_INVALID_HANDLE) return Outcome::Stop;
     RecoverAfterReadError(r.self.port);
     // Do not spin on a port that fails every read at once; a stop still
@@ -312,7 +352,7 @@ DWORD WINAPI ReaderThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    Reader r{{start.engine.port, *start.calls, start.engine.sink}, {}, nullptr, 1};
+    Reader r{ContextOf(start), {}, nullptr, 1, {}};
     r.overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     r.buffer = static_cast<uint8_t*>(malloc(kReadSize));
     if (!r.overlapped.hEvent || !r.buffer) {
@@ -347,7 +387,7 @@ struct EventWatcher {
     CommWait* wait;
     bool pending;
     bool retryAtTick;
-    bool failing;
+    ErrorRun errors;
     DWORD lastStatus;
 };
 
@@ -368,13 +408,23 @@ void PollStatus(EventWatcher& e)
     e.lastStatus = status;
 }
 
+// Nothing is pending, so there is nothing to wait on: try again at the next
+// tick of the timer rather than at once. Many ports never support the wait
+// (a plain PTY), so only a device-gone error, not a repeat, means the port
+// is lost.
+void CommWaitFailed(EventWatcher& e, DWORD error)
+{
+    ReportError(e.self, e.errors, error, ENGINE_EVENT, false);
+    e.retryAtTick = true;
+}
+
 void StartCommWait(EventWatcher& e)
 {
     PrepareOverlapped(e.wait->overlapped);
     e.wait->mask = 0;
     if (e.self.calls.waitCommEvent(e.self.calls.context, e.self.port, &e.wait->mask, &e.wait->overlapped)) {
         ReportStatus(e);
-        e.failing = false;
+        e.errors.error = 0;
         return;
     }
     DWORD error = GetLastError();
@@ -382,11 +432,7 @@ void StartCommWait(EventWatcher& e)
         e.pending = true;
         return;
     }
-    // Nothing is pending, so there is nothing to wait on: try again at the
-    // next tick of the timer. Report the first failure of a run only.
-    if (!e.failing) PostIoError(e.self, error, ENGINE_EVENT);
-    e.failing = true;
-    e.retryAtTick = true;
+    CommWaitFailed(e, error);
 }
 
 // False when the thread is to end.
@@ -397,15 +443,17 @@ bool AwaitCommEvent(EventWatcher& e)
         DWORD ignored;
         if (e.self.calls.getOverlappedResult(e.self.calls.context, e.self.port, &e.wait->overlapped, &ignored, FALSE)) {
             e.pending = false;
-            e.failing = false;
+            e.errors.error = 0;
             ReportStatus(e);
             return true;
         }
         DWORD error = GetLastError();
         if (error == ERROR_IO_INCOMPLETE) return true;
+        // The wait has ended, if with an error: the thread goes on serving
+        // requests and tries again at the next tick.
         e.pending = false;
-        PostIoError(e.self, error, ENGINE_EVENT);
-        return false;
+        CommWaitFailed(e, error);
+        return true;
     }
     if (wait == WAIT_FAILED) {
         PostIoError(e.self, GetLastError(), ENGINE_EVENT);
@@ -477,8 +525,7 @@ DWORD WINAPI EventThread(void* param)
 {
     ThreadStart start = TakeStart(param);
     MakeMessageQueue();
-    EventWatcher e{{start.engine.port, *start.calls, start.engine.sink}, new (std::nothrow) CommWait{}, false, false,
-                   false, 0};
+    EventWatcher e{ContextOf(start), new (std::nothrow) CommWait{}, false, false, {}, 0};
     if (e.wait) e.wait->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!e.wait || !e.wait->overlapped.hEvent) {
         PostIoError(e.self, e.wait ? GetLastError() : ERROR_OUTOFMEMORY, ENGINE_EVENT);
@@ -550,6 +597,7 @@ bool StartEngine(SerialEngine& engine)
 {
     for (HANDLE thread : engine.thread)
         if (thread) return false;
+    if (++engine.run == 0) ++engine.run;
     for (int i = 0; i < ENGINE_THREADS; ++i) {
         // Each thread says it is ready once its queue exists, so that posts to
         // it cannot fail; one that never says so is still stopped as usual.
@@ -577,6 +625,26 @@ bool StartEngine(SerialEngine& engine)
 void StopEngine(SerialEngine& engine)
 {
     for (int i = 0; i < ENGINE_THREADS; ++i) StopThread(engine, i);
+}
+
+// ERROR_NO_SUCH_DEVICE, which the mingw-w64 headers lack.
+constexpr DWORD kErrorNoSuchDevice = 433;
+
+bool IsDeviceGoneError(DWORD error)
+{
+    switch (error) {
+    case ERROR_ACCESS_DENIED:         // a USB adapter pulled out under an open handle
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case kErrorNoSuchDevice:
+    case ERROR_NOT_READY:             // Wine: status calls on a PTY whose far side is gone
+    case ERROR_BROKEN_PIPE:           // Wine: reads on such a PTY
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool IsWriterRunning(const SerialEngine& engine)

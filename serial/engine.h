@@ -16,6 +16,10 @@ constexpr UINT WM_VORLIN_LINE_FUNCTION = 0x7427;  // event thread: EscapeCommFun
 constexpr UINT WM_VORLIN_MODEM_STATUS = 0x7423;   // wParam modem status bits
 constexpr UINT WM_VORLIN_IO_ERROR = 0x7424;       // wParam Win32 error, lParam EngineThread
 constexpr UINT WM_VORLIN_THREAD_READY = 0x7430;   // lParam EngineThread
+// The port is gone: a device-gone error, or one read error repeating for a
+// second. Posted once per run of that error; wParam the error, lParam the
+// SerialEngine::run of the thread that saw it.
+constexpr UINT WM_VORLIN_PORT_LOST = 0x7432;
 // (and 0x7425, WM_VORLIN_RECORD, with each TrafficRecord)
 
 // Where the engine delivers: records, modem lines, errors and ready notices
@@ -33,7 +37,15 @@ struct SerialEngine {
     HANDLE thread[ENGINE_THREADS];    // 0 when not running
     DWORD threadId[ENGINE_THREADS];   // kept after a thread ends
     EngineSink sink;                  // read by each thread when it starts
+    // Counts the starts (never 0 once started). Each thread names its start
+    // in what it reports as the port lost, so that a notice still queued
+    // from before a restart is told from one about the port open now.
+    uint32_t run = 0;
 };
+
+// Errors after which the port is taken for gone: what Windows drivers answer
+// for a removed adapter, and Wine's broken pipe for a vanished PTY.
+bool IsDeviceGoneError(DWORD error);
 
 // Starts the three threads on engine.port; false with the last error set.
 bool StartEngine(SerialEngine& engine);

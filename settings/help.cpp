@@ -1,6 +1,7 @@
 #include "settings/help.h"
 
 #include "base/text.h"
+#include "settings/file_dialogs.h"
 
 namespace {
 char g_helpFile[MAX_PATH * 2];
@@ -18,7 +19,23 @@ void LocateHelpFile()
 
 const char* GetHelpFile() { return g_helpFile; }
 
+const char* GetHelpFilePath(HWND owner)
+{
+    if (g_helpFile[0]) return g_helpFile;
+    wchar_t file[MAX_PATH] = L"";
+    constexpr FileChoice kHelpFile = {"HELPファイルの検索", "ﾍﾙﾌﾟ ﾌｧｲﾙ", L"*.hlp", nullptr,
+                                      OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST};
+    if (ChooseOpenFile(owner, kHelpFile, file)) CopySjis(g_helpFile, sizeof g_helpFile, PathToSjis(file));
+    return g_helpFile;
+}
+
+// Without a file the viewer is not started at all: started on nothing it
+// would keep the caller waiting for its window and then show nothing.
 BOOL ShowHelp(HWND owner, UINT command, ULONG_PTR data)
 {
+    if (!g_helpFile[0]) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
     return WinHelpW(owner, SjisToWide(g_helpFile).c_str(), command, data);
 }

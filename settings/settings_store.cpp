@@ -141,6 +141,7 @@ const AppFlagKey kAppFlagKeys[] = {
     {"ABSOLUTELY_TRACING_KEYBOARD", 0, APP_TRACE_KEYBOARD},
     {"SHOW_TOOLBAR", 1, APP_SHOW_TOOLBAR},
     {"FLATTEN_TOOLBAR", 1, APP_FLAT_TOOLBAR},
+    {"REOPEN_PORT", 1, APP_REOPEN_PORT},
 };
 
 // 8-bit flags of the log and view sections, in the order they are saved.

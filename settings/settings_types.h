@@ -21,6 +21,7 @@ enum AppFlag : uint32_t {
     APP_TRACE_KEYBOARD = 1u << 3,      // ABSOLUTELY_TRACING_KEYBOARD
     APP_SHOW_TOOLBAR = 1u << 4,
     APP_FLAT_TOOLBAR = 1u << 5,
+    APP_REOPEN_PORT = 1u << 6,         // reopen a port that went away when it comes back
 };
 
 struct AppSettings {

@@ -181,7 +181,7 @@ int RunApplication(HINSTANCE instance, const char* commandLine, int showState)
 
     SetMainWindow(hwnd);
     int exitCode = 0;
-    if (!InitAutomationServer(g_shell.mainWindow)) {
+    if (!InitAutomationServer(g_shell.mainWindow, g_shell.app)) {
         SendMessageW(g_shell.mainWindow, WM_CLOSE, 0, 0);
     } else {
         MSG msg;

@@ -12,12 +12,17 @@
 #include "logview/log_view.h"
 #include "logview/text_utils.h"
 #include "resources/resource.h"
+#include "sending/generator.h"
 #include "sending/send_forms.h"
+#include "sending/send_window.h"
 #include "serial/connect_dialog.h"
 #include "serial/port_names.h"
+#include "settings/about_box.h"
+#include "settings/file_dialogs.h"
 #include "settings/help.h"
 #include "settings/toolbar.h"
 #include "shell/session.h"
+#include "shell/settings_parts.h"
 #include "shell/shell.h"
 #include "shell/window_state.h"
 #include "tunnel/tunnel.h"
@@ -74,24 +79,8 @@ void ChooseLogFile(HWND hwnd)
     wchar_t file[MAX_PATH] = {};
     std::wstring current = SjisToWide(GetAppSettings().logFilePath);
     lstrcpynW(file, current.c_str(), MAX_PATH);
-    std::wstring title = SjisToWide("ログファイルの設定");
-    // The filter is pairs of texts, each ended by a NUL, and one more NUL.
-    std::wstring filter = SjisToWide("ﾛｸﾞﾌｧｲﾙ (*.log)");
-    filter.push_back(L'\0');
-    filter += L"*.log";
-    filter.push_back(L'\0');
-    filter.push_back(L'\0');
-
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = title.c_str();
-    ofn.lpstrDefExt = L"log";
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameW(&ofn)) return;
+    constexpr FileChoice kLogFile = {"ログファイルの設定", "ﾛｸﾞﾌｧｲﾙ (*.log)", L"*.log", L"log", OFN_OVERWRITEPROMPT};
+    if (!ChooseSaveFile(hwnd, kLogFile, file)) return;
 
     GetSession().SetLogFile(WideToSjis(file).c_str());  // a failed open was reported already
 }
@@ -109,9 +98,22 @@ void CustomizeToolbar(HWND hwnd)
     if (HWND toolbar = GetDlgItem(hwnd, IDC_TOOLBAR)) SendMessageW(toolbar, TB_CUSTOMIZE, 0, 0);
 }
 
-void HelpContents(HWND hwnd) { ShowHelp(hwnd, HELP_CONTEXT, 1); }
-void HelpFinder(HWND hwnd) { ShowHelp(hwnd, HELP_FINDER, 0); }
+// The menu's help asks for the file when none was found.
+void HelpContents(HWND hwnd)
+{
+    GetHelpFilePath(hwnd);
+    ShowHelp(hwnd, HELP_CONTEXT, 1);
+}
+
+void HelpFinder(HWND hwnd)
+{
+    GetHelpFilePath(hwnd);
+    ShowHelp(hwnd, HELP_FINDER, 0);
+}
+void About(HWND hwnd) { ShowAboutBox(hwnd); }
 void Rescan(HWND) { ListButtonFiles(); }
+void SendData(HWND hwnd) { OpenSendDataWindow(hwnd); }
+void PseudoData(HWND hwnd) { OpenPseudoDataGenerator(hwnd); }
 
 void QuickSend(HWND hwnd, int index)
 {
@@ -149,10 +151,14 @@ constexpr Command kCommands[] = {
     {IDM_LOG_FILE, ChooseLogFile},
     {IDM_LOG_STOP, StopOrRestartLogging},
     {IDM_LOG_FLUSH, Flush},
+    {IDM_SETTINGS, RunSettingsDialog},
     {IDM_CUSTOMIZE_TOOLBAR, CustomizeToolbar},
     {IDM_HELP_CONTENTS, HelpContents},
     {IDM_HELP_FIND, HelpFinder},
+    {IDM_ABOUT, About},
     {IDM_RESCAN_FORMS, Rescan},
+    {IDM_SEND_DATA, SendData},
+    {IDM_PSEUDO_DATA, PseudoData},
 };
 
 // Pops the list of button files under the drop-down button.

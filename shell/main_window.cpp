@@ -41,10 +41,15 @@ LRESULT OnCreate(HWND hwnd)
 }
 
 // Ask before closing an open port; then drop the modeless dialog and go.
+// A hidden server that its last client left, or that a client asked to
+// quit, shows itself when the user keeps it: hidden, nobody could close it.
 void OnClose(HWND hwnd)
 {
     if (GetSession().IsOpen()) {
-        if (ShowMessage(hwnd, kAppTitle, MSG_CONFIRM_EXIT, MB_OKCANCEL) != IDOK) return;
+        if (ShowMessage(hwnd, kAppTitle, MSG_CONFIRM_EXIT, MB_OKCANCEL) != IDOK) {
+            if (GetAppSettings().flags & APP_STARTED_BY_AUTOMATION) ShowWindow(hwnd, SW_SHOWNORMAL);
+            return;
+        }
     }
     SendMessageW(hwnd, WM_VORLIN_SET_MODELESS, 0, 0);
     DestroyWindow(hwnd);
@@ -125,7 +130,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     SerialEngine& engine = session.Engine();
     switch (msg) {
     case WM_CREATE: return OnCreate(hwnd);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_DESTROY: session.StopReopening(); PostQuitMessage(0); return 0;
     case WM_SIZE: if (wParam != SIZE_MINIMIZED) LayoutChildren(hwnd); return 0;
     case WM_CLOSE: OnClose(hwnd); return 0;
     case WM_COPYDATA: return AcceptAttachRequest(hwnd, wParam, lParam);
@@ -153,6 +158,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_VORLIN_SET_MODELESS: SetModelessDialog(reinterpret_cast<HWND>(wParam), reinterpret_cast<ModelessFilter>(lParam)); return 0;
     case WM_VORLIN_CONNECT: return OnConnect(session, lParam);
     case WM_VORLIN_DISCONNECT: return session.Disconnect();
+    case WM_VORLIN_PORT_LOST: session.PortLost(static_cast<DWORD>(wParam), static_cast<uint32_t>(lParam)); return 0;
     case WM_VORLIN_IS_CONNECTED: return session.IsOpen() ? -1 : 0;
     case WM_VORLIN_GET_DEVICE: if (lParam) *reinterpret_cast<DeviceSettings*>(lParam) = session.Device(); return 0;
     case WM_VORLIN_QUERY_PORT: return OnQueryPort(wParam, lParam);

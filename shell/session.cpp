@@ -4,11 +4,18 @@
 #include <cstring>
 #include <string>
 
+#include "automation/port_lock.h"
 #include "base/catalogue.h"
 #include "base/text.h"
 #include "logging/log_thread.h"
 #include "sending/send_forms.h"
 #include "serial/port.h"
+
+namespace {
+
+constexpr UINT kReopenIntervalMs = 1000;
+
+} // namespace
 
 Session& GetSession()
 {
@@ -59,6 +66,7 @@ void Session::RemoveObserver(SessionObserver observer)
 
 void Session::Reset()
 {
+    StopReopening();
     StopEngine(engine_);
     ClosePort(&device_.flags, &engine_.port);
     device_ = DeviceSettings{};
@@ -107,6 +115,12 @@ DWORD Session::StartEngineNow()
 
 DWORD Session::Connect(const DeviceSettings& settings)
 {
+    StopReopening();
+    return Open(settings);
+}
+
+DWORD Session::Open(const DeviceSettings& settings)
+{
     if (IsOpen()) return ERROR_ALREADY_INITIALIZED;
     DeviceSettings work = settings;  // the open fills in what the port reports
     if (!OpenPort(work, &engine_.port)) return GetLastError();
@@ -145,6 +159,12 @@ DWORD Session::Reconfigure(const DeviceSettings& settings)
 }
 
 DWORD Session::Disconnect()
+{
+    StopReopening();
+    return Close();
+}
+
+DWORD Session::Close()
 {
     Notify(SessionChange::Disconnecting);
     StopEngine(engine_);
@@ -187,4 +207,50 @@ DWORD Session::SetLogFile(const char* path)
     logging_ = true;
     Notify(SessionChange::Logging);
     return error;
+}
+
+void Session::PortLost(DWORD error, uint32_t run)
+{
+    // A notice of an engine run that has ended (stopped for a reconfiguration
+    // or a disconnect) is about a port that is not open now. One run may
+    // tell twice (reader and event thread), also while the first notice is
+    // being handled and an observer lets messages through.
+    if (!IsOpen() || run != engine_.run || run == lostRun_) return;
+    lostRun_ = run;
+    lost_ = device_;
+    lost_.flags &= ~DEVICE_OPEN;
+    lostError_ = error;
+    // Closed whoever holds the port lock: the port is gone for its holder too.
+    Close();
+    // The waiting is a thread timer on the main thread, not a loop on an
+    // engine thread: a connect opens the log file, starts the engine and
+    // tells the windows and the scripts, all of which belong to the main
+    // thread, and the engine's threads end with the port anyway. Opening a
+    // port that is not there fails at once, so a tick never holds up the
+    // window. The timer has its own procedure and id, apart from the ids
+    // scripts give their timers on the main window.
+    if (app_ && (app_->flags & APP_REOPEN_PORT)) reopenTimer_ = SetTimer(nullptr, 0, kReopenIntervalMs, ReopenTick);
+    Notify(SessionChange::Lost);
+}
+
+void Session::StopReopening()
+{
+    if (!reopenTimer_) return;
+    KillTimer(nullptr, reopenTimer_);
+    reopenTimer_ = 0;
+}
+
+void CALLBACK Session::ReopenTick(HWND, UINT, UINT_PTR, DWORD) { GetSession().TryReopen(); }
+
+void Session::TryReopen()
+{
+    // While the user's connect dialog is open, or a script holds the port,
+    // they decide what is opened: this tick passes.
+    if (!reopenTimer_ || PortLock::LockedByMe(PortLock::kUserInterface) || !PortLock::Lock(PortLock::kUserInterface))
+        return;
+    DWORD error = Open(lost_);
+    PortLock::Unlock(PortLock::kUserInterface);
+    if (error) return;
+    StopReopening();
+    Notify(SessionChange::Reopened);
 }

@@ -24,6 +24,8 @@ enum class SessionChange {
     Disconnecting,  // the port is about to close
     Disconnected,   // the port is closed, logging stopped
     Logging,        // logging was stopped or started on the open port
+    Lost,           // after Disconnected: the port went away (LostDevice, LostError)
+    Reopened,       // after Connected: a lost port came back and was opened again
 };
 
 struct SessionObserver {
@@ -50,6 +52,18 @@ public:
     // applied again and the error is returned.
     DWORD Reconfigure(const DeviceSettings& settings);
     DWORD Disconnect();
+    // The engine found the port gone (main window 0x7432, with the engine run
+    // that saw it): closes it exactly as Disconnect does, then tells the
+    // observers (Lost). With the reopen setting on, tries the same port with
+    // the same settings about once a second until it opens (Connected, then
+    // Reopened). Any connect or disconnect of the user or a script ends the
+    // waiting, and so does StopReopening.
+    void PortLost(DWORD error, uint32_t run);
+    void StopReopening();
+    bool IsReopening() const { return reopenTimer_ != 0; }
+    // The settings of the port that went away last, and why it did.
+    const DeviceSettings& LostDevice() const { return lost_; }
+    DWORD LostError() const { return lostError_; }
     // Through the send window to the writer (SubmitSend).
     DWORD Send(const void* bytes, uint32_t count, bool asynchronous);
     // Stops or restarts the log file of the open port.
@@ -71,6 +85,10 @@ public:
     void Reset();
 
 private:
+    DWORD Open(const DeviceSettings& settings);
+    DWORD Close();
+    void TryReopen();
+    static void CALLBACK ReopenTick(HWND, UINT, UINT_PTR, DWORD);
     DWORD OpenLog();
     DWORD StartEngineNow();
     void Notify(SessionChange change);
@@ -84,6 +102,10 @@ private:
     bool logging_ = false;
     DWORD failEngineStart_ = 0;
     std::vector<SessionObserver> observers_;
+    DeviceSettings lost_{};
+    DWORD lostError_ = 0;
+    uint32_t lostRun_ = 0;     // the engine run whose loss is handled (it may be told twice)
+    UINT_PTR reopenTimer_ = 0;
 };
 
 Session& GetSession();

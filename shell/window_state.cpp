@@ -66,6 +66,45 @@ void ApplyTitle(HWND hwnd, Session& session)
     }
 }
 
+void SetStatusText(HWND hwnd, const char* text)
+{
+    if (HWND status = GetDlgItem(hwnd, IDC_STATUS_BAR))
+        SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(SjisToWide(text).c_str()));
+}
+
+std::string LostPortName(const Session& session)
+{
+    const DeviceSettings& device = session.LostDevice();
+    return std::string(device.portName, strnlen(device.portName, sizeof device.portName));
+}
+
+// The title and the status bar say which port went away and why. Straight
+// to the status bar, not through the reporter: a message box would stop
+// the user for something that needs no answer, and the reopening goes on.
+void ShowPortLost(HWND hwnd, const Session& session)
+{
+    std::string port = LostPortName(session);
+    char reason[512];
+    SystemErrorText(session.LostError(), reason, sizeof reason);
+    // It stands in parentheses: without the system's full stop.
+    char* last = reason;
+    for (char* p = reason; *p; p += IsSjisLeadByte(static_cast<uint8_t>(*p)) && p[1] ? 2 : 1) last = p;
+    if (strcmp(last, "。") == 0 || strcmp(last, ".") == 0) *last = 0;
+    char text[1024];
+    FormatCatalogueMessage(text, sizeof text, MSG_PORT_LOST_TITLE, port.c_str(), reason, kAppTitle);
+    SetWindowTextSjis(hwnd, text);
+    FormatCatalogueMessage(text, sizeof text, session.IsReopening() ? MSG_PORT_LOST_REOPENING : MSG_PORT_LOST,
+                           port.c_str(), reason);
+    SetStatusText(hwnd, text);
+}
+
+void ShowPortReopened(HWND hwnd, const Session& session)
+{
+    char text[512];
+    FormatCatalogueMessage(text, sizeof text, MSG_PORT_REOPENED, LostPortName(session).c_str());
+    SetStatusText(hwnd, text);
+}
+
 void OnSessionChanged(void* context, SessionChange change)
 {
     HWND hwnd = static_cast<HWND>(context);
@@ -94,6 +133,12 @@ void OnSessionChanged(void* context, SessionChange change)
         ApplySessionState(hwnd);
         break;
     case SessionChange::Disconnecting:
+        return;
+    case SessionChange::Lost:
+        ShowPortLost(hwnd, session);
+        return;
+    case SessionChange::Reopened:
+        ShowPortReopened(hwnd, session);
         return;
     }
     DrawMenuBar(hwnd);

@@ -1,5 +1,6 @@
 // Randomised inputs for every parser of text that comes from outside: the message file, INI
-// values, button and form files, hex and other digit texts, and the character converters.
+// values, button and form files, hex and other digit texts, the character converters, lines
+// from tunnel peers and registry scripts.
 // Inputs and outputs sit in page-fenced blocks, so a read or write one byte past the end
 // faults at once. The seed is fixed for the suite; scripts/fuzz runs the same cases with a
 // random seed for as long as it is told (VORLIN_FUZZ_SEED, VORLIN_FUZZ_SECONDS).
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/registrar.h"
 #include "base/message_file.h"
 #include "base/text.h"
 #include "logging/kanji_convert.h"
@@ -24,6 +26,7 @@
 #include "sending/send_forms.h"
 #include "settings/ini_file.h"
 #include "settings/value_forms.h"
+#include "tunnel/tunnel_lines.h"
 
 namespace {
 
@@ -305,4 +308,54 @@ TEST_F(FuzzTest, CharacterConverters)
              const size_t limit = inputs.Pick(40), length = strlen(cut.chars());
              ASSERT_LE(CutText(cut.chars(), limit), std::min(limit, length));
          });
+}
+
+TEST_F(FuzzTest, TunnelLines)
+{
+    Fuzz("tunnel lines", {"DATA,01AB\r\n", "DATA\n", "PID,0000abcd\r\n", "DATA,0\nDATA,zz\r\nDATA,", "PID,\n"},
+         {"DATA,", "PID,", "\r\n", "\n", "0", "F", "g", std::string(8200, 'A')},
+         [](const std::string& s, Inputs&) {
+             Fenced in(s, false);
+             const size_t lines = CompleteLinesLength(in.chars(), in.size(), false);
+             ASSERT_LE(lines, in.size());
+             ASSERT_LE(CompleteLinesLength(in.chars(), in.size(), true), lines);
+             const size_t count = DataLineByteCount(in.chars(), in.size());
+             ASSERT_LE(count, (in.size() + 1) / 2);
+             Fenced out(count);
+             ASSERT_EQ(DecodeDataLine(in.chars(), in.size(), out.bytes()), count);
+             DWORD pid = 0;
+             ParsePidLine(in.chars(), in.size(), &pid);
+             // A block of any size goes out in lines that fit the buffer.
+             Fenced line(kTunnelMaxLine);
+             size_t taken = 0;
+             ASSERT_LE(FormatDataLine(in.bytes(), in.size(), &taken, line.chars()), kTunnelMaxLine);
+             ASSERT_LE(taken, std::min(in.size(), kTunnelPieceBytes));
+         });
+}
+
+// Registry scripts write where they say: every root this process opens is turned to a key of
+// its own for the run, so no mutation can touch the prefix's real entries.
+TEST_F(FuzzTest, RegistryScripts)
+{
+    const wchar_t* kSandbox = L"Software\Vorlin2FuzzSandbox";
+    HKEY sandbox = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSandbox, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sandbox, nullptr),
+              ERROR_SUCCESS);
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER})
+        ASSERT_EQ(RegOverridePredefKey(root, sandbox), ERROR_SUCCESS);
+    Fuzz("registry scripts",
+         {"HKCU\n{\n  NoRemove Software\n  {\n    ForceRemove Fuzz = s 'it''s'\n    {\n      val n = d 5\n    }\n  }\n}\n",
+          "HKCR\n{\n  Vorlin2.Fuzz = s '%MODULE%'\n  Delete Gone\n}\n"},
+         {"{\n", "}\n", "'", "''", "%MODULE%", "%PATH%", "%%", "%", "= s ", "= d ", "val ", "Delete ", "NoRemove ",
+          "ForceRemove ", "HKLM\n", std::string(5000, 'k')},
+         [](const std::string& s, Inputs& inputs) {
+             Fenced script(s, false);
+             RunRegistryScriptText(std::string_view(script.chars(), script.size()), L"C:\\Vorlin2\\Vorlin2.exe",
+                                   inputs.Pick(2) ? RegistrarMode::Register : RegistrarMode::Unregister);
+         });
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER})
+        RegOverridePredefKey(root, nullptr);
+    RegCloseKey(sandbox);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSandbox);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kSandbox);
 }

@@ -114,7 +114,8 @@ TEST_F(Leaks, FiftyConnectionsAndTwentyOfEachWindowLeaveNothingBehind)
     for (int i = 0; i < 50; ++i) ASSERT_NO_FATAL_FAILURE(ConnectAndDisconnect()) << "round " << i;
     ExpectFlat(idle, Now(), "50 connections");
 
-    const WPARAM commands[] = {IDM_CONNECT, IDM_LOG_FILE};
+    const WPARAM commands[] = {IDM_CONNECT,  IDM_LOG_FILE,  IDM_SEND_DATA,         IDM_PSEUDO_DATA,
+                               IDM_SETTINGS, IDM_ABOUT,     IDM_CUSTOMIZE_TOOLBAR, IDM_TUNNEL_ATTACH};
     for (WPARAM command : commands) {
         ASSERT_NO_FATAL_FAILURE(OpenAndClose(command));
         const Counts before = Now();

@@ -112,6 +112,11 @@ TEST(ViewArithmetic, LinesOfEachLayoutWrapsAndScrolling)
     o.kanji = KANJI_UTF8;
     o.decodeSize = 4;
     EXPECT_EQ(Walk(o, "abcdefgh"), (Lines{"Tabcd"})) << "decoded text is cut at the buffer's size";
+    o.kanji = KANJI_EUC;
+    o.decodeSize = g_decode.size();
+    o.columnsPerLine = 4;
+    EXPECT_EQ(Walk(o, "\x8E\xB1\x8E\xDD\xA1\xEB" "A\x8E\xB2"), (Lines{"Tｱﾝ°", "TAｲ"}))
+        << "columns are counted on the decoded text: half-width katakana one, ° two";
     EXPECT_EQ(ScrollTarget(SB_THUMBTRACK, 0, 100, 10, 5000), 90);
     EXPECT_EQ(ScrollTarget(SB_PAGEDOWN, 3, 100, 1, 0), 4) << "a one-line window still pages by one line";
     // One character: (1 + 1) / 3 bytes is 0, 1 is used.

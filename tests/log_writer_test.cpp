@@ -77,7 +77,7 @@ TEST(LogWriter, RecordsByteForByte)
         {"unicode, unmapped",
          [](LogSettings& s) { TextOnly(s), s.unicode = s.replaceCtrlCode = 1, s.defaultChar = '#', s.replaceChar = ' '; },
          LOGREC_RECEIVE, 1, std::string("\x01\x0E\x42\x30\x01\0\xA5\0", 8), "#あ \\\r\n\r\n"},
-        {"EUC", Kanji<KANJI_EUC>, LOGREC_RECEIVE, 1, "\xA4\xA2\xB0\xA1\r\n\x8E\xB1", "あ亜\r\n__\r\n\r\n"},
+        {"EUC", Kanji<KANJI_EUC>, LOGREC_RECEIVE, 1, "\xA4\xA2\xB0\xA1\r\n\x8E\xB1\x8F", "あ亜\r\nｱ_\r\n\r\n"},
         {"EUC pair cut by the line end", Kanji<KANJI_EUC, 3>, LOGREC_RECEIVE, 1, "ab\xA4\xA2\xA4\xA4",
          "ab_\r\n\x81\xA2_\r\n\r\n"},
         // ESC $ B, あ, い, ESC ( B, z: the shift carries from line to line.

@@ -234,7 +234,8 @@ TEST(AutomaticLogName, NeedsTheLogThread)
 
 TEST_F(SessionTest, QuickSendButtonsAndTooltipsFollowTheState)
 {
-    // A toolbar child 996 with every button of the command table.
+    // A toolbar child 996 with every button of the command table, in place of the window's own.
+    if (HWND own = GetDlgItem(hwnd_, IDC_TOOLBAR)) DestroyWindow(own);
     HWND toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS, 0, 0, 0, 0, hwnd_,
                                    reinterpret_cast<HMENU>(IDC_TOOLBAR), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);

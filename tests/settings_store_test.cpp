@@ -129,7 +129,7 @@ TEST_F(SettingsStore, BadValuesGiveDefaultsAndStayInTheirFields)
         EXPECT_EQ(empty.view.record.ctrlCode.code[c], c <= 0x20 || c == 0x7F) << c;
     }
     // Every key the store reads: those it only reads, and what a save of every group adds.
-    UseIni(Section("APPLICATION", "ABSOLUTELY_TRACING_KEYBOARD= SHOW_TOOLBAR= FLATTEN_TOOLBAR= TOOLBAR=") +
+    UseIni(Section("APPLICATION", "ABSOLUTELY_TRACING_KEYBOARD= SHOW_TOOLBAR= FLATTEN_TOOLBAR= REOPEN_PORT= TOOLBAR=") +
            Section("DATA", "DIRECTORY=") + Section("LINE", "X=") + Section("LOG", "DIRECTORY=") +
            Section("PREVIEW", "CTRL_BMP_SS= CTRL_BMP_S= CTRL_BMP_M= CTRL_BMP_L= CTRL_BMP_LL="));
     Loaded().Save();
@@ -150,7 +150,7 @@ TEST_F(SettingsStore, ValuesParseAndClamp)
 {
     // Flags and bit fields keep their low bits; LOGTYPE is compared exactly,
     // the other names after upper-casing and half-width mapping.
-    UseIni(Section("APPLICATION", "SHOW_TOOLBAR=2 FLATTEN_TOOLBAR=3 ABSOLUTELY_TRACING_KEYBOARD=1") +
+    UseIni(Section("APPLICATION", "SHOW_TOOLBAR=2 FLATTEN_TOOLBAR=3 ABSOLUTELY_TRACING_KEYBOARD=1 REOPEN_PORT=2") +
            Section("LOG", "HEADER=2 HEX=0 LOGTYPE=cyclic KANJI=ｕｔｆ－８") +
            Section("PREVIEW", "KANJI=ＪＩＳ FONT_SIZE=ｓｓ NEWLINE=crcrlf") +
            Section("COM1", "fParity=2 fOutX=3 fDtrControl=6 XonLim=65537 ByteSize=263 XonChar=255"));

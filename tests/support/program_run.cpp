@@ -63,6 +63,27 @@ HWND ProgramRun::WaitForDialog(HWND except, std::chrono::milliseconds timeout)
     return WaitUntil(ready, static_cast<DWORD>(timeout.count())) ? found : nullptr;
 }
 
+HWND ProgramRun::WaitForDialogTitled(const std::wstring& title, std::chrono::milliseconds timeout)
+{
+    struct Search { DWORD pid; const std::wstring* title; HWND found; } search{info_.dwProcessId, &title, nullptr};
+    auto find = [&] {
+        EnumWindows(
+            [](HWND hwnd, LPARAM lp) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(lp);
+                DWORD pid = 0;
+                wchar_t cls[32] = L"", text[256] = L"";
+                GetWindowThreadProcessId(hwnd, &pid);
+                GetClassNameW(hwnd, cls, 32);
+                GetWindowTextW(hwnd, text, 256);
+                bool match = pid == s->pid && !wcscmp(cls, L"#32770") && IsWindowVisible(hwnd) && *s->title == text;
+                return match ? (s->found = hwnd, FALSE) : TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    };
+    return WaitUntil(find, static_cast<DWORD>(timeout.count())) ? search.found : nullptr;
+}
+
 void ProgramRun::Kill()
 {
     if (!info_.hProcess) return;
@@ -85,13 +106,27 @@ HWND ProgramRun::OpenConnectDialog(HWND main, UINT message, WPARAM wParam, const
     return dialog;
 }
 
-bool ProgramRun::ConnectWithF5(HWND main, const char* port)
+namespace {
+
+// The connect button of an open connect dialog: true once the title names the port.
+bool ConfirmConnect(HWND main, HWND dialog, const char* port)
 {
-    HWND dialog = OpenConnectDialog(main, WM_KEYDOWN, VK_F5, port);
     if (!dialog) return false;
     PostMessageA(GetDlgItem(dialog, IDC_CONNECT_OK), BM_CLICK, 0, 0);
     const std::wstring connected = std::wstring(port, port + strlen(port)) + L" - ";  // port names are ASCII
-    return WaitUntil([&] { return WindowTextW(main).rfind(connected, 0) == 0; }, 15000);
+    return WaitUntil([&] { return WindowTextW(main).starts_with(connected); }, 15000);
+}
+
+} // namespace
+
+bool ProgramRun::Connect(HWND main, const char* port)
+{
+    return ConfirmConnect(main, OpenConnectDialog(main, WM_COMMAND, IDM_CONNECT, port), port);
+}
+
+bool ProgramRun::ConnectWithF5(HWND main, const char* port)
+{
+    return ConfirmConnect(main, OpenConnectDialog(main, WM_KEYDOWN, VK_F5, port), port);
 }
 
 } // namespace testing_support

@@ -26,21 +26,25 @@ public:
     HWND WaitForMainWindow(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // A visible dialog or message box of the program other than `except`, or null after `timeout`.
     HWND WaitForDialog(HWND except = nullptr, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // A visible dialog or message box of the program titled `title`, or null after `timeout`.
+    HWND WaitForDialogTitled(const std::wstring& title, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // Connects the main window to `port` through the connect dialog (the menu command, or F5);
+    // false when it did not.
+    bool Connect(HWND mainWindow, const char* port);
+    bool ConnectWithF5(HWND mainWindow, const char* port);
     // True when the process ended within `timeout`; exitCode receives its code.
     bool WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode = nullptr)
     {
         if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return false;
         return !exitCode || GetExitCodeProcess(info_.hProcess, exitCode);
     }
+    HANDLE Process() const { return info_.hProcess; }
     bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     void Kill();
-    HANDLE Process() const { return info_.hProcess; }
 
     // Posts `message` to the main window, waits for the connect dialog and chooses `port` in
     // it; the dialog, or null when it did not come or does not offer the port.
     HWND OpenConnectDialog(HWND main, UINT message, WPARAM wParam, const char* port);
-    // F5, the port, the connect button: true once the title names the port.
-    bool ConnectWithF5(HWND main, const char* port);
 
 private:
     PROCESS_INFORMATION info_{};

@@ -128,6 +128,7 @@ LRESULT CALLBACK MainWindowStub::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     case WM_VORLIN_ESCAPE_REQUEST: return ExecuteIoControl(self->engine_, reinterpret_cast<EscapeRequest*>(lParam));
     case WM_VORLIN_MODEM_STATUS: return self->modemStatuses.push_back(static_cast<DWORD>(wParam)), 0;
     case WM_VORLIN_IO_ERROR: return self->ioErrors.emplace_back(static_cast<DWORD>(wParam), lParam), 0;
+    case WM_VORLIN_PORT_LOST: return self->portLost.emplace_back(static_cast<DWORD>(wParam), lParam), 0;
     case WM_VORLIN_THREAD_READY: return ++self->readyNotices, 0;
     case WM_VORLIN_RECORD:
         if (auto* bytes = record ? reinterpret_cast<const char*>(record->data) : nullptr)

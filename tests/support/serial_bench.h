@@ -59,6 +59,7 @@ public:
     std::vector<SeenRecord> records;
     std::vector<DWORD> modemStatuses;
     std::vector<std::pair<DWORD, LPARAM>> ioErrors;  // error, thread index
+    std::vector<std::pair<DWORD, LPARAM>> portLost;  // error, engine run
     int readyNotices = 0, sendRequests = 0;         // 0x7430 and 0x7422 seen
 
 private:
