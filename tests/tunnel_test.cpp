@@ -216,6 +216,10 @@ TEST(TunnelLines, BlocksAreCutAt4086BytesAndTheArgumentFollowsTheProgramName)
     EXPECT_EQ(taken, 914u);
     EXPECT_EQ(length, 5u + 2 * 914 + 2);
     EXPECT_EQ(std::string(line, 9) + std::string(line + length - 2, 2), "DATA,BAC1\r\n");  // (4086 * 7) & 0xFF = 0xBA
+    // A NUL among a peer's digits is no digit, as any other byte: every pair still gives a byte.
+    const char nul[] = "DATA,41\0" "042\r\n";
+    ASSERT_EQ(DecodeDataLine(nul, sizeof nul - 1, back), 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(back), 3), std::string("A\0B", 3));
     // "/tunnel" counts only after the program's name.
     EXPECT_TRUE(HasTunnelArgument(L"\"C:\\Vorlin2\\Vorlin2.exe\" /tunnel"));
     EXPECT_FALSE(HasTunnelArgument(L"\"C:\\a /tunnel\\Vorlin2.exe\""));

@@ -56,6 +56,10 @@ size_t DecodeDataLine(const char* line, size_t length, uint8_t* out)
     if (n > kTunnelBufferBytes) n = kTunnelBufferBytes;
     memcpy(digits, line + kDataPrefix, n);
     digits[n] = '\0';
+    // A NUL from a peer is no digit like any other byte; left in, it would end
+    // the text early and the line would send fewer bytes than it counts.
+    for (size_t i = 0; i < n; ++i)
+        if (digits[i] == '\0') digits[i] = ' ';
     return HexTextToBytes(digits, out, false, 0);
 }
 
