@@ -33,7 +33,8 @@ size_t ThreadCount(DWORD processId)
     return count;
 }
 
-// A visible top-level window of the process other than `main`, or null.
+// A visible top-level window with a title bar of the process other than `main`, or null (not a
+// tooltip or a drop-down list).
 HWND OtherWindow(DWORD processId, HWND main)
 {
     struct Search { DWORD processId; HWND main, found; } search{processId, main, nullptr};
@@ -42,7 +43,9 @@ HWND OtherWindow(DWORD processId, HWND main)
             auto* s = reinterpret_cast<Search*>(lp);
             DWORD owner = 0;
             GetWindowThreadProcessId(hwnd, &owner);
-            if (owner != s->processId || hwnd == s->main || !IsWindowVisible(hwnd)) return TRUE;
+            if (owner != s->processId || hwnd == s->main || !IsWindowVisible(hwnd) ||
+                (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) != WS_CAPTION)
+                return TRUE;
             s->found = hwnd;
             return FALSE;
         },
@@ -114,8 +117,8 @@ TEST_F(Leaks, FiftyConnectionsAndTwentyOfEachWindowLeaveNothingBehind)
     for (int i = 0; i < 50; ++i) ASSERT_NO_FATAL_FAILURE(ConnectAndDisconnect()) << "round " << i;
     ExpectFlat(idle, Now(), "50 connections");
 
-    const WPARAM commands[] = {IDM_CONNECT,  IDM_LOG_FILE,  IDM_SEND_DATA,         IDM_PSEUDO_DATA,
-                               IDM_SETTINGS, IDM_ABOUT,     IDM_CUSTOMIZE_TOOLBAR, IDM_TUNNEL_ATTACH};
+    const WPARAM commands[] = {IDM_CONNECT,           IDM_LOG_FILE,      IDM_PSEUDO_DATA, IDM_SETTINGS, IDM_ABOUT,
+                               IDM_CUSTOMIZE_TOOLBAR, IDM_TUNNEL_ATTACH, IDM_SEND_DATA};
     for (WPARAM command : commands) {
         ASSERT_NO_FATAL_FAILURE(OpenAndClose(command));
         const Counts before = Now();
