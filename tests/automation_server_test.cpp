@@ -14,6 +14,7 @@
 
 #include "automation/automation.h"
 #include "base/text.h"
+#include "tests/support/automation_client.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/wait.h"
@@ -51,40 +52,9 @@ std::wstring Guid(REFGUID guid)
     return text;
 }
 
-// A call by name through IDispatch::Invoke, as a script makes it.
-struct Call {
-    HRESULT hr = E_FAIL;
-    VARIANT result{};
-    EXCEPINFO error{};
-    ~Call()
-    {
-        VariantClear(&result);
-        SysFreeString(error.bstrSource);
-        SysFreeString(error.bstrDescription);
-        SysFreeString(error.bstrHelpFile);
-    }
-};
-
-void Invoke(Call& call, IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args = {})
-{
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    call.hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(call.hr)) return;
-    std::reverse(args.begin(), args.end());
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{args.data(), flags == DISPATCH_PROPERTYPUT ? &put : nullptr, static_cast<UINT>(args.size()),
-                      flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
-    call.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &call.result, &call.error, nullptr);
-}
-
-VARIANT Long(LONG value)
-{
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
+using testing_support::Call;
+using testing_support::Invoke;
+using testing_support::Long;
 
 // An event sink of IApplicationEvents: it counts timer events by identifier
 // and answers OnQuit with `cancelQuit`.
@@ -404,34 +374,9 @@ TEST_F(Automation, TimersQuitAndTheSinkLimit)
 
 namespace {
 
-// Runs cscript on `script` (UTF-8 here, written in Shift_JIS as scripts are);
-// the exit code, and what the script printed in `output`.
 DWORD RunScript(const char* name, const std::string& script, std::string* output = nullptr)
 {
-    std::wstring wide;
-    int length = MultiByteToWideChar(CP_UTF8, 0, script.data(), static_cast<int>(script.size()), nullptr, 0);
-    wide.resize(length);
-    MultiByteToWideChar(CP_UTF8, 0, script.data(), static_cast<int>(script.size()), wide.data(), length);
-    std::string path = g_folder->Write(name, WideToSjis(wide));
-    std::string outPath = g_folder->File(std::string(name) + ".out");
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = out;
-    PROCESS_INFORMATION pi{};
-    std::string line = "cscript.exe //nologo \"" + path + "\"";
-    DWORD code = 99;
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, g_folder->Path().c_str(), &si, &pi)) {
-        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-        else TerminateProcess(pi.hProcess, 98);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(out);
-    if (output) *output = ReadWholeFile(outPath);
-    return code;
+    return testing_support::RunScript(g_folder->Path(), name, script, output);
 }
 
 } // namespace
