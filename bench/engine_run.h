@@ -14,6 +14,26 @@
 
 namespace bench {
 
+// The far end writes `total` bytes of the stream while this thread pumps
+// messages (what arrives is checked by whoever receives them) until all has
+// come or nothing has for a while; the far end's write error, 0 if none.
+inline DWORD WriteAndPump(HANDLE peer, uint64_t total, RunResult& result)
+{
+    FarWriter writer{peer, total};
+    DWORD start = GetTickCount();
+    HANDLE thread = CreateThread(nullptr, 0, WriteStream, &writer, 0, nullptr);
+    AwaitAll(result.checker, total, [] {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    });
+    result.seconds = (GetTickCount() - start) / 1000.0;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    if (writer.error) fprintf(stderr, "far end write failed: error %lu\n", writer.error);
+    return writer.error;
+}
+
 inline Checker* g_engineChecker = nullptr;
 
 inline LRESULT CALLBACK BenchMainWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -53,17 +73,7 @@ inline bool RunEngine(const char* port, const char* farPort, uint64_t total, Run
     }
     if (!OpenFarEnd(farPort, &peer) || !StartEngine(engine)) return false;
 
-    FarWriter writer{peer, total};
-    DWORD start = GetTickCount();
-    HANDLE thread = CreateThread(nullptr, 0, WriteStream, &writer, 0, nullptr);
-    AwaitAll(result.checker, total, [] {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    });
-    result.seconds = (GetTickCount() - start) / 1000.0;
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    DWORD writeError = WriteAndPump(peer, total, result);
 
     StopEngine(engine);
     MSG msg;
@@ -73,8 +83,7 @@ inline bool RunEngine(const char* port, const char* farPort, uint64_t total, Run
     g_engineChecker = nullptr;
     SetSendWindow(nullptr);
     DestroyWindow(main);
-    if (writer.error) fprintf(stderr, "far end write failed: error %lu\n", writer.error);
-    result.ok = writer.error == 0;
+    result.ok = writeError == 0;
     return true;
 }
 

@@ -114,20 +114,10 @@ bool RunEvents(const char* port, const char* farPort, uint64_t total, RunResult&
     HANDLE peer = INVALID_HANDLE_VALUE;
     bool ready = Succeeded(connect, "Connect") && cookie && OpenFarEnd(farPort, &peer);
     if (ready) {
-        FarWriter writer{peer, total};
-        DWORD start = GetTickCount();
-        HANDLE thread = CreateThread(nullptr, 0, WriteStream, &writer, 0, nullptr);
         // Events are calls into this apartment: they arrive while messages are pumped.
-        AwaitAll(result.checker, total, [] {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        });
-        result.seconds = (GetTickCount() - start) / 1000.0;
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+        DWORD writeError = WriteAndPump(peer, total, result);
         CloseHandle(peer);
-        result.ok = writer.error == 0;
+        result.ok = writeError == 0;
         Call disconnect;
         Invoke(disconnect, server, L"Disconnect", DISPATCH_METHOD);
     }

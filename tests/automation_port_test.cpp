@@ -35,13 +35,6 @@ namespace {
 constexpr DWORD kWait = 20000;
 TempFolder* g_folder = nullptr;
 
-void RunToEnd(const std::string& arguments)
-{
-    testing_support::ProgramRun run;
-    ASSERT_TRUE(run.Start(g_folder->Path(), arguments)) << GetLastError();
-    ASSERT_TRUE(run.WaitForExit(std::chrono::milliseconds(kWait)));
-}
-
 // What a member answered: the server's HRESULT, also when the dispatch layer
 // reported it as an exception.
 HRESULT Outcome(const Call& call) { return call.hr == DISP_E_EXCEPTION ? call.error.scode : call.hr; }
@@ -514,11 +507,11 @@ public:
     {
         g_folder = new TempFolder;
         ASSERT_TRUE(testing_support::InstallProgram(g_folder->Path()));
-        RunToEnd("/RegServer");
+        ASSERT_TRUE(testing_support::RunProgramToEnd(g_folder->Path(), "/RegServer"));
     }
     void TearDown() override
     {
-        RunToEnd("/UnregServer");
+        ASSERT_TRUE(testing_support::RunProgramToEnd(g_folder->Path(), "/UnregServer"));
         delete g_folder;
         g_folder = nullptr;
     }

@@ -29,13 +29,6 @@ constexpr DWORD kWait = 20000;
 // One program folder for the whole suite, registered before the first test.
 TempFolder* g_folder = nullptr;
 
-void RunToEnd(const std::string& arguments)
-{
-    testing_support::ProgramRun run;
-    ASSERT_TRUE(run.Start(g_folder->Path(), arguments)) << GetLastError();
-    ASSERT_TRUE(run.WaitForExit(std::chrono::milliseconds(kWait)));
-}
-
 std::wstring RegistryText(const std::wstring& key, const wchar_t* value = nullptr)
 {
     wchar_t text[1024] = {};
@@ -99,7 +92,7 @@ protected:
     {
         g_folder = new TempFolder;
         ASSERT_TRUE(testing_support::InstallProgram(g_folder->Path()));
-        RunToEnd("/RegServer");
+        ASSERT_TRUE(testing_support::RunProgramToEnd(g_folder->Path(), "/RegServer"));
     }
     static void TearDownTestSuite()
     {
@@ -427,7 +420,7 @@ TEST_F(Automation, TheReadmeScriptSetsTheCaption)
 // Last: the entries go, and no server is started for a client any more.
 TEST_F(Automation, UnregistrationRemovesTheKeysAndTheLibrary)
 {
-    RunToEnd("/UnregServer");
+    ASSERT_TRUE(testing_support::RunProgramToEnd(g_folder->Path(), "/UnregServer"));
     EXPECT_EQ(RegistryText(L"CLSID\\" + Guid(CLSID_Application) + L"\\LocalServer32"), L"<none>");
     EXPECT_EQ(RegistryText(L"Vorlin2.Application\\CLSID"), L"<none>");
     HKEY key;

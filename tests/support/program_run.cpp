@@ -72,4 +72,10 @@ void ProgramRun::Kill()
     info_ = PROCESS_INFORMATION{};
 }
 
+bool RunProgramToEnd(const std::string& folder, const std::string& arguments, std::chrono::milliseconds timeout)
+{
+    ProgramRun run;
+    return run.Start(folder, arguments) && run.WaitForExit(timeout);
+}
+
 } // namespace testing_support
