@@ -4,6 +4,7 @@
 // data and runs device control requests.
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "automation/automation_error.h"
@@ -275,12 +276,17 @@ STDMETHODIMP PortObject::Send(BSTR text, VARIANT_BOOL sync, VARIANT_BOOL* sent)
     if (!sent) return E_POINTER;
     *sent = VARIANT_FALSE;
     if (!PortIsOpen()) return NotConnected();
-    std::wstring mapped;
-    if (!MapToHalfWidthUpper(text, mapped)) {
-        DWORD error = GetLastError();
-        return error ? Win32ErrorResult(error) : E_FAIL;
+    std::string bytes;
+    try {
+        std::wstring mapped;
+        if (!MapToHalfWidthUpper(text, mapped)) {
+            DWORD error = GetLastError();
+            return error ? Win32ErrorResult(error) : E_FAIL;
+        }
+        bytes = DecodeHexPairs(WideToSjis(mapped));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;  // a text too long for this process
     }
-    std::string bytes = DecodeHexPairs(WideToSjis(mapped));
     DWORD error = SubmitSend(bytes.data(), static_cast<uint32_t>(bytes.size()), sync != VARIANT_TRUE);
     *sent = ToVariantBool(error == 0);
     return S_OK;
@@ -293,7 +299,12 @@ STDMETHODIMP PortObject::Escape(LONG code, VARIANT input, LONG outputSize, VARIA
     *result = VARIANT_FALSE;
     if (!PortIsOpen()) return NotConnected();
     std::string in;
-    HRESULT hr = EscapeInput(input, in);
+    HRESULT hr;
+    try {
+        hr = EscapeInput(input, in);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     if (FAILED(hr)) return hr;
     HeapBlock<uint8_t> out;
     uint32_t room = outputSize > 0 ? static_cast<uint32_t>(outputSize) : 0;
