@@ -29,26 +29,17 @@ namespace {
 int HexDigit(wchar_t c) { return c <= L'9' ? c - L'0' : c - L'A' + 10; }
 
 // Decodes each OnReceive text into bytes and hands them to the checker.
-class ReceiveSink : public IDispatch {
+class ReceiveSink : public testing_support::PortEventSink {
 public:
     explicit ReceiveSink(Checker& checker) : checker_(checker) {}
     uint64_t events = 0;
     uint64_t malformed = 0;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+private:
+    void Event(DISPID id, const DISPPARAMS& params) override
     {
-        *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IPortEvents ? this : nullptr;
-        return *out ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }  // static
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        if (id != 4 || params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_BSTR) return S_OK;
-        BSTR text = V_BSTR(&params->rgvarg[0]);
+        if (id != 4 || params.cArgs != 1 || V_VT(&params.rgvarg[0]) != VT_BSTR) return;
+        BSTR text = V_BSTR(&params.rgvarg[0]);
         UINT length = SysStringLen(text);
         if (length % 2) ++malformed;
         bytes_.resize(length / 2);
@@ -57,10 +48,8 @@ public:
         checker_.Take(bytes_.data(), bytes_.size());
         ++events;
         ++checker_.records;
-        return S_OK;
     }
 
-private:
     Checker& checker_;
     std::basic_string<uint8_t> bytes_;
 };
@@ -103,12 +92,7 @@ bool RunEvents(const char* port, const char* farPort, uint64_t total, RunResult&
         Put(block, L"StopBits", testing_support::Long(0));
         Put(block, L"fBinary", testing_support::Bool(true));
     }
-    IConnectionPointContainer* container = nullptr;
-    IConnectionPoint* point = nullptr;
-    DWORD cookie = 0;
-    if (SUCCEEDED(server->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))) &&
-        SUCCEEDED(container->FindConnectionPoint(DIID_IPortEvents, &point)))
-        point->Advise(&sink, &cookie);
+    DWORD cookie = testing_support::AdvisePortEvents(server, &sink);
     Call connect;
     Invoke(connect, server, L"Connect", DISPATCH_METHOD);
     HANDLE peer = INVALID_HANDLE_VALUE;
@@ -121,11 +105,6 @@ bool RunEvents(const char* port, const char* farPort, uint64_t total, RunResult&
         Call disconnect;
         Invoke(disconnect, server, L"Disconnect", DISPATCH_METHOD);
     }
-    if (point) {
-        if (cookie) point->Unadvise(cookie);
-        point->Release();
-    }
-    if (container) container->Release();
     server->Release();
     return ready;
 }

@@ -208,27 +208,17 @@ TEST_F(DeviceSettingObjects, WritesAreCheckedForLockPortStateAndRange)
 // --- The real program on the cable. ---------------------------------------
 
 // A sink of IPortEvents: counts connects and disconnects, keeps the received texts.
-class PortSink : public IDispatch {
+class PortSink : public PortEventSink {
 public:
     int connects = 0, disconnects = 0;
     std::wstring received;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IPortEvents ? this : nullptr;
-        return *out ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }  // static
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
+private:
+    void Event(DISPID id, const DISPPARAMS& params) override
     {
         connects += id == 1;
         disconnects += id == 2;
-        if (id == 4 && params->cArgs == 1 && V_VT(&params->rgvarg[0]) == VT_BSTR) received += V_BSTR(&params->rgvarg[0]);
-        return S_OK;
+        if (id == 4 && params.cArgs == 1 && V_VT(&params.rgvarg[0]) == VT_BSTR) received += V_BSTR(&params.rgvarg[0]);
     }
 };
 
@@ -304,14 +294,7 @@ TEST_F(PortOnCable, ConnectSendReceiveLinesAndRequests)
     ASSERT_TRUE(port);
     HANDLE process = ServerProcess(port);
     static PortSink sink;  // outlives the apartment, whatever the server does
-    IConnectionPointContainer* container = nullptr;
-    IConnectionPoint* point = nullptr;
-    DWORD cookie = 0;
-    ASSERT_EQ(port->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)), S_OK);
-    ASSERT_EQ(container->FindConnectionPoint(DIID_IPortEvents, &point), S_OK);
-    EXPECT_EQ(point->Advise(&sink, &cookie), S_OK);
-    point->Release();
-    container->Release();
+    ASSERT_NE(AdvisePortEvents(port, &sink), 0u);
 
     EXPECT_EQ(Put(port, L"Name", Text(L"" VORLIN_PORT)), 0);
     ASSERT_EQ(Method(port, L"Connect"), 0);

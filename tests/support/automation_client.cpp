@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "tests/support/temp_files.h"
+#include "vorlin2_h.h"
 
 namespace testing_support {
 
@@ -36,6 +37,25 @@ IDispatch* GetObject(IDispatch* object, const wchar_t* name)
     IDispatch* found = V_DISPATCH(&call.result);
     found->AddRef();
     return found;
+}
+
+STDMETHODIMP PortEventSink::QueryInterface(REFIID iid, void** out)
+{
+    *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IPortEvents ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+}
+
+DWORD AdvisePortEvents(IDispatch* port, IUnknown* sink)
+{
+    IConnectionPointContainer* container = nullptr;
+    IConnectionPoint* point = nullptr;
+    DWORD cookie = 0;
+    if (SUCCEEDED(port->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))) &&
+        SUCCEEDED(container->FindConnectionPoint(DIID_IPortEvents, &point)) && FAILED(point->Advise(sink, &cookie)))
+        cookie = 0;
+    if (point) point->Release();
+    if (container) container->Release();
+    return cookie;
 }
 
 VARIANT Long(LONG value)
