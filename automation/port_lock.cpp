@@ -33,4 +33,9 @@ bool LockedByMe(uint32_t owner)
     return g_locked && g_owner == owner;
 }
 
+bool LockedByOther(uint32_t owner)
+{
+    return g_locked && g_owner != owner;
+}
+
 } // namespace PortLock

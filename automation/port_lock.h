@@ -13,5 +13,7 @@ bool Lock(uint32_t owner);
 // Unlocks when `owner` holds it; false otherwise.
 bool Unlock(uint32_t owner);
 bool LockedByMe(uint32_t owner);
+// True when the port is locked by anyone but `owner`.
+bool LockedByOther(uint32_t owner);
 
 } // namespace PortLock

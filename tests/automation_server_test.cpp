@@ -15,6 +15,7 @@
 
 #include "automation/automation.h"
 #include "base/text.h"
+#include "tests/support/automation_client.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/wait.h"
@@ -28,13 +29,6 @@ constexpr DWORD kWait = 20000;
 
 // One program folder for the whole suite, registered before the first test.
 TempFolder* g_folder = nullptr;
-
-void RunToEnd(const std::string& arguments)
-{
-    testing_support::ProgramRun run;
-    ASSERT_TRUE(run.Start(g_folder->Path(), arguments)) << GetLastError();
-    ASSERT_TRUE(run.WaitForExit(std::chrono::milliseconds(kWait)));
-}
 
 std::wstring RegistryText(const std::wstring& key, const wchar_t* value = nullptr)
 {
@@ -52,40 +46,9 @@ std::wstring Guid(REFGUID guid)
     return text;
 }
 
-// A call by name through IDispatch::Invoke, as a script makes it.
-struct Call {
-    HRESULT hr = E_FAIL;
-    VARIANT result{};
-    EXCEPINFO error{};
-    ~Call()
-    {
-        VariantClear(&result);
-        SysFreeString(error.bstrSource);
-        SysFreeString(error.bstrDescription);
-        SysFreeString(error.bstrHelpFile);
-    }
-};
-
-void Invoke(Call& call, IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args = {})
-{
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    call.hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(call.hr)) return;
-    std::reverse(args.begin(), args.end());
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{args.data(), flags == DISPATCH_PROPERTYPUT ? &put : nullptr, static_cast<UINT>(args.size()),
-                      flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
-    call.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &call.result, &call.error, nullptr);
-}
-
-VARIANT Long(LONG value)
-{
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
+using testing_support::Call;
+using testing_support::Invoke;
+using testing_support::Long;
 
 // An event sink of IApplicationEvents: it counts timer events by identifier
 // and answers OnQuit with `cancelQuit`.
@@ -130,7 +93,7 @@ protected:
     {
         g_folder = new TempFolder;
         ASSERT_TRUE(testing_support::InstallProgram(g_folder->Path()));
-        RunToEnd("/RegServer");
+        ASSERT_TRUE(testing_support::RunProgramToEnd(g_folder->Path(), "/RegServer"));
     }
     static void TearDownTestSuite()
     {
@@ -418,34 +381,10 @@ size_t ServerProcesses()
     return count;
 }
 
-// Runs cscript on `script` (UTF-8 here, written in Shift_JIS as scripts are);
-// the exit code, and what the script printed in `output`.
+// Runs cscript on `script` in the server's folder.
 DWORD RunScript(const char* name, const std::string& script, std::string* output = nullptr)
 {
-    std::wstring wide;
-    int length = MultiByteToWideChar(CP_UTF8, 0, script.data(), static_cast<int>(script.size()), nullptr, 0);
-    wide.resize(length);
-    MultiByteToWideChar(CP_UTF8, 0, script.data(), static_cast<int>(script.size()), wide.data(), length);
-    std::string path = g_folder->Write(name, WideToSjis(wide));
-    std::string outPath = g_folder->File(std::string(name) + ".out");
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = out;
-    PROCESS_INFORMATION pi{};
-    std::string line = "cscript.exe //nologo \"" + path + "\"";
-    DWORD code = 99;
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, g_folder->Path().c_str(), &si, &pi)) {
-        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-        else TerminateProcess(pi.hProcess, 98);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(out);
-    if (output) *output = ReadWholeFile(outPath);
-    return code;
+    return testing_support::RunScript(g_folder->Path(), name, script, output);
 }
 
 } // namespace
@@ -506,7 +445,7 @@ TEST_F(Automation, TheReadmeScriptSetsTheCaption)
 // Last: the entries go, and no server is started for a client any more.
 TEST_F(Automation, UnregistrationRemovesTheKeysAndTheLibrary)
 {
-    RunToEnd("/UnregServer");
+    ASSERT_TRUE(testing_support::RunProgramToEnd(g_folder->Path(), "/UnregServer"));
     EXPECT_EQ(RegistryText(L"CLSID\\" + Guid(CLSID_Application) + L"\\LocalServer32"), L"<none>");
     EXPECT_EQ(RegistryText(L"Vorlin2.Application\\CLSID"), L"<none>");
     HKEY key;

@@ -129,4 +129,10 @@ bool ProgramRun::ConnectWithF5(HWND main, const char* port)
     return ConfirmConnect(main, OpenConnectDialog(main, WM_KEYDOWN, VK_F5, port), port);
 }
 
+bool RunProgramToEnd(const std::string& folder, const std::string& arguments, std::chrono::milliseconds timeout)
+{
+    ProgramRun run;
+    return run.Start(folder, arguments) && run.WaitForExit(timeout);
+}
+
 } // namespace testing_support

@@ -10,6 +10,10 @@ namespace testing_support {
 
 // Copies Vorlin2.exe and the files that sit beside it into `folder`.
 bool InstallProgram(const std::string& folder);
+// Runs the program in `folder` with `arguments` (for example "/RegServer")
+// and waits for it to end; false when it could not start or did not end.
+bool RunProgramToEnd(const std::string& folder, const std::string& arguments,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 class ProgramRun {
 public:
