@@ -36,7 +36,9 @@ void ForEachLine(std::string_view text, Visit&& visit)
 std::string_view Trim(std::string_view s)
 {
     size_t first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
+    // An all-blank value is empty but still lies in the text, as every other
+    // value does: a caller may take its place as well as its length.
+    if (first == std::string_view::npos) return s.substr(s.size());
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 

@@ -30,6 +30,11 @@ TEST(IniFile, NamesValuesCommentsAndDoubleByteNames)
     EXPECT_EQ(Find(text, "表ゾ", "ヂ"), "<none>");     // 0x83 0x61 is not 0x83 0x41 in another case
     EXPECT_EQ(Find(text, "preview", "KANJI"), "EUC");  // LF line ends, no last line break
     EXPECT_EQ(Find("", "LOG", "HEX"), "<none>");
+    // An all-blank value is empty and, as every value, lies in the text (found by fuzzing).
+    const std::string blank = "[LOG]\r\nHEX=   \r\n";
+    std::optional<std::string_view> value = FindIniValue(blank, "LOG", "HEX");
+    ASSERT_TRUE(value && value->empty());
+    EXPECT_TRUE(value->data() >= blank.data() && value->data() <= blank.data() + blank.size());
 }
 
 TEST(IniFile, WritesChangeOnlyTheirLine)
