@@ -77,7 +77,7 @@ TEST(SettingsDialogParts, LogPageReadsTheFileWithoutALogThreadAndRegistrationRep
     EXPECT_EQ(unregistered, L"オートメーションサーバの登録を解除しました。");
 }
 
-// Passes once the program carries its type library (resource TYPELIB 1).
+// The type library the program carries (resource TYPELIB 1), saved where the user chooses.
 TEST(SettingsDialog, ExportsTypeLibrary)
 {
     TempFolder folder;
