@@ -1,10 +1,10 @@
-// Control-code names and the grid's hit test of the control-code dialog.
+// Control-code names, the grid's hit test, and the dialog that edits a set.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstring>
-#include <string>
+#include <cwchar>
+#include <vector>
 
 #include "logview/ctrl_codes.h"
 #include "resources/resource.h"
@@ -12,10 +12,12 @@
 
 TEST(CtrlCodes, NamesAndGridEdges)
 {
-    // Names from C0 and C1; none (the character itself); half-width katakana; the undefined.
+    // Names run from NUL to SP, DEL, C1 to NBSP, and 0xE0 on; the other bytes show themselves.
     struct { int byte; const wchar_t* status; } names[] = {
-        {0x0D, L"13(0D) CR (carriage return)"}, {0x99, L"153(99) SGCI (single graphic character introducer)"},
-        {0x41, L"65(41) A"}, {0xB1, L"177(B1) \xFF71"}, {0xFF, L"255(FF) 未定義"}};
+        {0x0D, L"13(0D) CR (carriage return)"}, {0x16, L"22(16) SYN (synchoronous idle)"}, {0x20, L"32(20) SP (space)"},
+        {0x41, L"65(41) A"}, {0x7F, L"127(7F) DEL (delete)"}, {0x99, L"153(99) SGCI (single graphic character introducer)"},
+        {0xA0, L"160(A0) NBSP (non-breaking space)"}, {0xA1, L"161(A1) \xFF61"}, {0xDF, L"223(DF) \xFF9F"},
+        {0xE0, L"224(E0) 未定義"}, {0xFF, L"255(FF) 未定義"}};
     wchar_t text[128];
     for (const auto& n : names) {
         FormatCtrlCodeStatus(n.byte, text, 128);
@@ -27,4 +29,44 @@ TEST(CtrlCodes, NamesAndGridEdges)
     // grid's last pixel and those past it.
     struct { int x, y, byte; } hits[] = {{47, 47, 0}, {48, 29, 1}, {332, 332, 255}, {333, 100, -1}, {100, 20, -1}};
     for (const auto& h : hits) EXPECT_EQ(CtrlCodeGridHitTest(h.x, h.y), h.byte) << h.x << "," << h.y;
+}
+
+// The dialog laid out as drawn, cells red while in the set; clicks on 0x41 (once), the space (twice)
+// and a header band, then OK keeps them and Cancel drops them.
+TEST(CtrlCodeDialog, LayoutColoursAndOkOrCancel)
+{
+    const DWORD ui = GetCurrentThreadId();
+    for (int button : {IDOK, IDCANCEL}) {
+        CtrlCodeSet set{}, expected{};
+        set.code[0x20] = expected.code[0x20] = 1;
+        expected.code[0x41] = button == IDOK;
+        UserThread user([&] {
+            HWND dialog = WaitForThreadDialog(ui, nullptr, 15000);
+            EXPECT_EQ(WindowTextW(dialog), L"制御コードの定義");
+            for (LPARAM at : {MAKELPARAM(50, 110), MAKELPARAM(35, 75), MAKELPARAM(35, 75), MAKELPARAM(15, 15)})
+                SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            const int ids[] = {IDOK, IDCANCEL, IDC_CTRL_STATUS};
+            RECT item[3], client;
+            for (int i = 0; i < 3; ++i) {
+                GetWindowRect(GetDlgItem(dialog, ids[i]), &item[i]);
+                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&item[i]), 2);
+            }
+            GetClientRect(dialog, &client);
+            const RECT &ok = item[0], &cancel = item[1], &bar = item[2];
+            EXPECT_EQ(std::vector<LONG>({client.right, client.bottom, ok.left, ok.top, cancel.left, cancel.top}),
+                      std::vector<LONG>({ok.right - ok.left + 363, bar.bottom - bar.top + 343, 353, 10, 353,
+                                         ok.bottom - ok.top + 20}));
+            EXPECT_TRUE(SaveScreenshot(dialog, "ctrl_code_dialog"));  // repaints the dialog
+            HDC dc = GetDC(dialog);
+            // Inside the cells of 0x41, the space and 0x42, clear of their characters.
+            EXPECT_EQ(GetPixel(dc, 49, 106), RGB(0xC0, 0, 0));
+            EXPECT_EQ(GetPixel(dc, 31, 69), RGB(0xC0, 0, 0));
+            EXPECT_EQ(GetPixel(dc, 68, 106), GetSysColor(COLOR_WINDOW));
+            ReleaseDC(dialog, dc);
+            PostMessageW(dialog, WM_COMMAND, button, 0);
+        });
+        EXPECT_EQ(EditCtrlCodeSet(nullptr, set), 1);
+        user.join();
+        EXPECT_EQ(memcmp(&set, &expected, sizeof set), 0) << (button == IDOK ? "OK" : "Cancel");
+    }
 }

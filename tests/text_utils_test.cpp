@@ -1,35 +1,23 @@
-// The shared text utilities: digit converters, sanitising, and the edit input filters on real
-// edit controls.
+// The shared text utilities: digit converters, sanitising, hex text, the colour button's face,
+// and the edit input filters on real edit controls.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "logview/text_utils.h"
 #include "tests/support/ui_driver.h"
 
-namespace {
-
 using Bytes = std::vector<uint8_t>;
-using Converter = size_t (*)(const char*, uint8_t*, bool, char);
 
-// `size` bytes whose end touches an inaccessible page: touching one byte past them faults at once.
-struct FencedBuffer {
-    explicit FencedBuffer(size_t n) : data(base + 4096 - n) { VirtualProtect(base + 4096, 4096, PAGE_NOACCESS, &old); }
-    ~FencedBuffer() { VirtualFree(base, 0, MEM_RELEASE); }
-    uint8_t* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, 2 * 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    uint8_t* data;
-    DWORD old;
-};
-
-} // namespace
-
-TEST(TextUtils, DigitGroupsReadAsNumbersAndSanitisingNeverPassTheirEnds)
+// Overruns are the fuzz test's (page-fenced buffers of exactly the stated size); here a byte
+// just past the output (0x07, which sanitising would replace) must stay untouched.
+TEST(TextUtils, DigitGroupsSanitisingAndHexText)
 {
+    using Converter = size_t (*)(const char*, uint8_t*, bool, char);
     const struct { Converter convert; const char* text; bool sanitize; Bytes bytes; } cases[] = {
         {HexTextToBytes, "4fF", false, {0x4F, 0x0F}}, {BitTextToBytes, "111111111", false, {0xFF, 0x01}},
         {OctalTextToBytes, "7777012", false, {0xFF, 0x0A}},  // 4095 modulo 256
@@ -37,31 +25,63 @@ TEST(TextUtils, DigitGroupsReadAsNumbersAndSanitisingNeverPassTheirEnds)
         {BitTextToBytes, "10x11111", false, {0x02}}, {OctalTextToBytes, "1819", false, {0x01}},
         {HexTextToBytes, "G1Z", false, {0x00, 0x00}},
         // Sanitising covers exactly the bytes produced; 83 41 is ア.
-        {HexTextToBytes, "41078341", true, {0x41, '.', 0x83, 0x41}}, {HexTextToBytes, "41 83", true, {0x41, '.', '.'}}};
-    for (const auto& c : cases) {  // text and output both end at a fence
-        FencedBuffer text(strlen(c.text) + 1), out(c.bytes.size());
-        strcpy(reinterpret_cast<char*>(text.data), c.text);
-        ASSERT_EQ(c.convert(reinterpret_cast<char*>(text.data), out.data, c.sanitize, '.'), c.bytes.size()) << c.text;
-        EXPECT_EQ(Bytes(out.data, out.data + c.bytes.size()), c.bytes) << c.text;
+        {HexTextToBytes, "41078341", true, {0x41, '.', 0x83, 0x41}}, {HexTextToBytes, "410783", true, {0x41, '.', '.'}}};
+    for (const auto& c : cases) {
+        Bytes out(c.bytes.size() + 1, 0x07), expected = c.bytes;
+        expected.push_back(0x07);
+        ASSERT_EQ(c.convert(c.text, out.data(), c.sanitize, '.'), c.bytes.size()) << c.text;
+        EXPECT_EQ(out, expected) << c.text;
     }
     const struct { Bytes in, out; } sanitized[] = {
-        {{'\t', '\n', 0x0D, 0x00, 0x7F, 0x80, 0xA0, 0xFF}, {'\t', '\n', 0x0D, '.', '.', '.', '.', '.'}},
+        {{'\t', '\n', 0x0D, 0x20, 0x7E, 0x00, 0x1F, 0x7F, 0x80, 0xA0, 0xFF},
+         {'\t', '\n', 0x0D, 0x20, 0x7E, '.', '.', '.', '.', '.', '.'}},
         {{0xB1, 0xDF, 0x95, 0x5C, 0x83, 0x41}, {0xB1, 0xDF, 0x95, 0x5C, 0x83, 0x41}},  // ｱﾟ表ア
         {{0x83, 0x0D, 0x41, 0x81, 0x7F}, {'.', '.', 0x41, '.', '.'}},
         {{0x82, 0xA0, 0x07}, {0x82, 0xA0, '.'}},  // a pair's second byte is never looked at alone
-        {{0x41, 0x83}, {0x41, '.'}}, {{0x83}, {'.'}}, {{}, {}}};  // a last lead byte is replaced alone
-    for (const auto& c : sanitized) {
-        FencedBuffer fenced(c.in.size());
-        std::copy(c.in.begin(), c.in.end(), fenced.data);
-        SanitizeBytes(fenced.data, c.in.size(), '.');
-        EXPECT_EQ(Bytes(fenced.data, fenced.data + c.in.size()), c.out) << c.in.size();
+        {{0x41, 0x83}, {0x41, '.'}}, {{0x83}, {'.'}}};  // a last lead byte is replaced alone
+    for (auto c : sanitized) {
+        c.in.push_back(0x07);
+        c.out.push_back(0x07);
+        SanitizeBytes(c.in.data(), c.in.size() - 1, '.');
+        EXPECT_EQ(c.in, c.out) << c.in.size();
     }
+    const uint8_t bytes[] = {0x0A, 0xFF, 0x00, 0x41};
+    char hex[8];
+    EXPECT_EQ(BytesToHexText(bytes, hex) - hex, 4);
+    EXPECT_STREQ(hex, "0AFF");  // upper case, up to the first zero byte
+}
+
+// Raised, the face fills the frame one pixel in; pushed, it moves one pixel down and right, and
+// two single pixels fill the corners the sunken frame leaves open.
+TEST(TextUtils, ColourButtonFace)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, CreateBitmap(20, 12, 1, 32, nullptr));
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    DRAWITEMSTRUCT item{};
+    item.hDC = dc;
+    item.rcItem = {0, 0, 20, 12};
+    item.itemAction = ODA_SELECT;
+    const struct { UINT state; int count; POINT corners[4]; } faces[] = {
+        {0, 17 * 9, {{1, 1}, {17, 1}, {1, 9}, {17, 9}}}, {ODS_SELECTED, 17 * 9 + 2, {{2, 2}, {18, 10}, {18, 1}, {1, 10}}}};
+    for (const auto& f : faces) {
+        FillRect(dc, &item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        item.itemState = f.state;
+        DrawColourButton(&item, red);
+        int count = 0;
+        for (int x = 0; x < 20; ++x)
+            for (int y = 0; y < 12; ++y) count += GetPixel(dc, x, y) == RGB(255, 0, 0);
+        EXPECT_EQ(count, f.count) << f.state;
+        for (POINT p : f.corners) EXPECT_EQ(GetPixel(dc, p.x, p.y), RGB(255, 0, 0)) << f.state << ": " << p.x << "," << p.y;
+    }
+    DeleteObject(red);
+    DeleteObject(SelectObject(dc, old));
+    DeleteDC(dc);
 }
 
 namespace {
 
-// Each edit control first gets a recording procedure of its own, so the test
-// sees which messages the filter lets through, and to which control.
+// A recording procedure under each control's filter: what reaches it has passed the filter.
 std::vector<UINT> g_seen[2];
 WNDPROC g_editProc[2];
 
@@ -73,8 +93,6 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }
 const WNDPROC kRecordingProcs[2] = {RecordingProc<0>, RecordingProc<1>};
 
-bool Saw(int i, UINT message) { return std::count(g_seen[i].begin(), g_seen[i].end(), message) > 0; }
-
 } // namespace
 
 TEST(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
@@ -85,35 +103,29 @@ TEST(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
         edit[i] = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, i * 30, 200, 24, parent, 0, 0, 0);
         g_editProc[i] = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(edit[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kRecordingProcs[i])));
+        SetEditInputFilter(edit[i], FILTER_HEX, true);
     }
-    auto proc = [&](int i) { return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit[i], GWLP_WNDPROC)); };
-    // Two controls in one mode: each one's messages reach its own previous
-    // procedure only, and disabling gives each its own back.
-    SetEditInputFilter(edit[0], FILTER_HEX, true);
-    SetEditInputFilter(edit[1], FILTER_HEX, true);
-    TypeText(edit[0], "1g2Hz3aF\x08");
-    size_t firstCount = g_seen[0].size();
+    auto texts = [&] { return WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]); };
+    // Two controls in one mode: what reaches one never passes through the other's procedure; paste, the
+    // context menu and input methods reach neither.
     TypeText(edit[1], "-f+0");
-    EXPECT_TRUE(Saw(0, WM_CHAR) && Saw(1, WM_CHAR));
-    EXPECT_EQ(g_seen[0].size(), firstCount);
-    EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123a|f0");  // F, then backspace: it passes
-    SetEditInputFilter(edit[0], FILTER_HEX, false);
-    EXPECT_EQ(proc(0), kRecordingProcs[0]);
-    TypeText(edit[0], "xy");
-    TypeText(edit[1], "xy");
-    EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123axy|f0");  // the second is still filtered
+    g_seen[1].clear();
+    TypeText(edit[0], "1g2Hz3aF\x08");  // F, then backspace: it passes
+    for (UINT message : {WM_PASTE, WM_CONTEXTMENU, WM_RBUTTONUP, WM_IME_CHAR, WM_IME_COMPOSITION, WM_IME_KEYUP})
+        SendMessageW(edit[1], message, 'A', 0);
+    EXPECT_TRUE(g_seen[1].empty());
+    EXPECT_EQ(texts(), L"123a|f0");
     // Each mode takes its digits; enabling again in another mode changes the rule, not the chain.
-    SetWindowTextW(edit[1], L"");
     SetEditInputFilter(edit[0], FILTER_BINARY, true);
     SetEditInputFilter(edit[1], FILTER_OCTAL, true);
     TypeText(edit[0], "0123456789abcdef");
     TypeText(edit[1], "0123456789abcdef");
-    EXPECT_EQ(WindowTextW(edit[0]) + L"|" + WindowTextW(edit[1]), L"123axy01|01234567");
-    SetEditInputFilter(edit[1], FILTER_OCTAL, false);
-    EXPECT_EQ(proc(1), kRecordingProcs[1]);
-    // A filtered control that is destroyed passes its last messages on.
-    g_seen[0].clear();
-    DestroyWindow(edit[0]);
-    EXPECT_TRUE(Saw(0, WM_DESTROY) && Saw(0, WM_NCDESTROY));
+    EXPECT_EQ(texts(), L"123a01|f001234567");
+    // Disabling one gives it back its own procedure; the other stays filtered.
+    SetEditInputFilter(edit[0], FILTER_BINARY, false);
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit[0], GWLP_WNDPROC)), kRecordingProcs[0]);
+    TypeText(edit[0], "xy");
+    TypeText(edit[1], "xy");
+    EXPECT_EQ(texts(), L"123a01xy|f001234567");
     DestroyWindow(parent);
 }
