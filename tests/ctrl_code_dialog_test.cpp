@@ -45,17 +45,15 @@ TEST(CtrlCodeDialog, LayoutColoursAndOkOrCancel)
             EXPECT_EQ(WindowTextW(dialog), L"制御コードの定義");
             for (LPARAM at : {MAKELPARAM(50, 110), MAKELPARAM(35, 75), MAKELPARAM(35, 75), MAKELPARAM(15, 15)})
                 SendMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, at);
-            const int ids[] = {IDOK, IDCANCEL, IDC_CTRL_STATUS};
-            RECT item[3], client;
-            for (int i = 0; i < 3; ++i) {
-                GetWindowRect(GetDlgItem(dialog, ids[i]), &item[i]);
-                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&item[i]), 2);
-            }
+            RECT client, r[3];  // OK, Cancel and the status bar, in client coordinates
             GetClientRect(dialog, &client);
-            const RECT &ok = item[0], &cancel = item[1], &bar = item[2];
-            EXPECT_EQ(std::vector<LONG>({client.right, client.bottom, ok.left, ok.top, cancel.left, cancel.top}),
-                      std::vector<LONG>({ok.right - ok.left + 363, bar.bottom - bar.top + 343, 353, 10, 353,
-                                         ok.bottom - ok.top + 20}));
+            GetWindowRect(GetDlgItem(dialog, IDOK), &r[0]);
+            GetWindowRect(GetDlgItem(dialog, IDCANCEL), &r[1]);
+            GetWindowRect(GetDlgItem(dialog, IDC_CTRL_STATUS), &r[2]);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(r), 6);
+            EXPECT_EQ(std::vector<LONG>({client.right, client.bottom, r[0].left, r[0].top, r[1].left, r[1].top}),
+                      std::vector<LONG>({r[0].right - r[0].left + 363, r[2].bottom - r[2].top + 343, 353, 10, 353,
+                                         r[0].bottom - r[0].top + 20}));
             EXPECT_TRUE(SaveScreenshot(dialog, "ctrl_code_dialog"));  // repaints the dialog
             HDC dc = GetDC(dialog);
             // Inside the cells of 0x41, the space and 0x42, clear of their characters.

@@ -1,34 +1,12 @@
 // The Unicode table and the converters to Shift_JIS (EUC-JP, ISO-2022-JP, UTF-8).
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
 #include "logging/kanji_convert.h"
 
-namespace {
-
-CtrlCodeSet Codes(int extra = -1)  // 0x00-0x1F and 0x7F, as the log has them, and `extra`
-{
-    CtrlCodeSet set{};
-    for (int c = 0; c < 256; ++c) set.code[c] = c < 0x20 || c == 0x7F || c == extra;
-    return set;
-}
-
 enum Converter { EUC, JIS, UTF8 };
-
-// Runs one converter into `capacity` bytes; `state` is the JIS shift state, before and after.
-size_t Convert(Converter which, const uint8_t* in, size_t length, uint8_t* out, size_t capacity, uint8_t replacement,
-           uint32_t* state, const CtrlCodeSet& set = Codes())
-{
-    return which == EUC   ? ConvertEucToSjis(in, length, out, capacity, set, replacement)
-           : which == JIS ? ConvertJisToSjis(in, length, out, capacity, set, replacement, state)
-                          : ConvertUtf8ToSjis(in, length, out, capacity, replacement);
-}
-
-} // namespace
 
 // Where the table departs from what its name says (best fit only, dropped or moved entries) and
 // which of several codes wins; the ordinary entries are proven by the converters below.
@@ -96,10 +74,14 @@ TEST(Converters, KnownInput)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        CtrlCodeSet set{};  // 0x00-0x1F and 0x7F, as the log has them
+        for (int b = 0; b < 256; ++b) set.code[b] = b < 0x20 || b == 0x7F || b == c.extraCode;
         uint32_t state = c.state;
         std::vector<uint8_t> out(c.capacity + 1);
-        size_t n = Convert(c.which, reinterpret_cast<const uint8_t*>(c.in.data()), c.in.size(), out.data(), c.capacity,
-                       c.replacement, &state, Codes(c.extraCode));
+        const auto* in = reinterpret_cast<const uint8_t*>(c.in.data());
+        size_t n = c.which == EUC   ? ConvertEucToSjis(in, c.in.size(), out.data(), c.capacity, set, c.replacement)
+                   : c.which == JIS ? ConvertJisToSjis(in, c.in.size(), out.data(), c.capacity, set, c.replacement, &state)
+                                    : ConvertUtf8ToSjis(in, c.in.size(), out.data(), c.capacity, c.replacement);
         EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<ptrdiff_t>(n)), c.expected);
         EXPECT_EQ(state, c.stateAfter);
     }

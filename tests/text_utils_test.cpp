@@ -1,10 +1,9 @@
-// The shared text utilities: digit converters, sanitising, hex text, the colour button's face,
-// and the edit input filters on real edit controls.
+// The shared text utilities: digit converters, sanitising, hex text, and the edit input filters
+// on real edit controls.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,34 +50,6 @@ TEST(TextUtils, DigitGroupsSanitisingAndHexText)
     EXPECT_STREQ(hex, "0AFF");  // upper case, up to the first zero byte
 }
 
-// Raised, the face fills the frame one pixel in; pushed, it moves one pixel down and right, and
-// two single pixels fill the corners the sunken frame leaves open.
-TEST(TextUtils, ColourButtonFace)
-{
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, CreateBitmap(20, 12, 1, 32, nullptr));
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    DRAWITEMSTRUCT item{};
-    item.hDC = dc;
-    item.rcItem = {0, 0, 20, 12};
-    item.itemAction = ODA_SELECT;
-    const struct { UINT state; int count; POINT corners[4]; } faces[] = {
-        {0, 17 * 9, {{1, 1}, {17, 1}, {1, 9}, {17, 9}}}, {ODS_SELECTED, 17 * 9 + 2, {{2, 2}, {18, 10}, {18, 1}, {1, 10}}}};
-    for (const auto& f : faces) {
-        FillRect(dc, &item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        item.itemState = f.state;
-        DrawColourButton(&item, red);
-        int count = 0;
-        for (int x = 0; x < 20; ++x)
-            for (int y = 0; y < 12; ++y) count += GetPixel(dc, x, y) == RGB(255, 0, 0);
-        EXPECT_EQ(count, f.count) << f.state;
-        for (POINT p : f.corners) EXPECT_EQ(GetPixel(dc, p.x, p.y), RGB(255, 0, 0)) << f.state << ": " << p.x << "," << p.y;
-    }
-    DeleteObject(red);
-    DeleteObject(SelectObject(dc, old));
-    DeleteDC(dc);
-}
-
 namespace {
 
 // A recording procedure under each control's filter: what reaches it has passed the filter.
@@ -121,11 +92,10 @@ TEST(FilteredEdits, EachControlKeepsItsOwnProcedureAndRule)
     TypeText(edit[0], "0123456789abcdef");
     TypeText(edit[1], "0123456789abcdef");
     EXPECT_EQ(texts(), L"123a01|f001234567");
-    // Disabling one gives it back its own procedure; the other stays filtered.
-    SetEditInputFilter(edit[0], FILTER_BINARY, false);
-    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit[0], GWLP_WNDPROC)), kRecordingProcs[0]);
-    TypeText(edit[0], "xy");
-    TypeText(edit[1], "xy");
-    EXPECT_EQ(texts(), L"123a01xy|f001234567");
+    // Disabling gives each control back its own procedure.
+    for (int i : {1, 0}) {
+        SetEditInputFilter(edit[i], i ? FILTER_OCTAL : FILTER_BINARY, false);
+        EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(edit[i], GWLP_WNDPROC)), kRecordingProcs[i]);
+    }
     DestroyWindow(parent);
 }
