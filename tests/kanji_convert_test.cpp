@@ -8,8 +8,8 @@
 
 enum Converter { EUC, JIS, UTF8 };
 
-// Where the table departs from what its name says (best fit only, dropped or moved entries) and
-// which of several codes wins; the ordinary entries are proven by the converters below.
+// Where the table departs from code page 932 (best fit only, dropped or moved entries) and which
+// of several codes wins; the ordinary entries are proven by the converters below.
 TEST(UnicodeTable, DeparturesAndPreferences)
 {
     const std::pair<unsigned, unsigned> entries[] = {
