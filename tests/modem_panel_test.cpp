@@ -95,7 +95,37 @@ TEST_F(Panel, SetupLightsTheOutputLampsForEachHandshake)
     }
 }
 
-TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
+// Clicks and automation take one path: the line's own code is requested and only its lamp changes.
+TEST_F(Panel, SwitchingALineRequestsItsCodeAndInputBitsLightTheirLamps)
+{
+    Setup(DTR_CONTROL_DISABLE, RTS_CONTROL_ENABLE, true);
+    const struct { WPARAM state; int line; LRESULT result; Requests requests; LRESULT lamp; } cases[] = {
+        {1, LINE_DTR, 1, {SETDTR}, 33},      {2, LINE_DTR, 1, {CLRDTR}, 34},      {1, LINE_BREAK, 1, {SETBREAK}, 33},
+        {2, LINE_BREAK, 1, {CLRBREAK}, 34},  {1, LINE_XONXOFF, 1, {SETXON}, 0},   {2, LINE_XONXOFF, 1, {SETXOFF}, 0},
+        {1, LINE_CTS, 0, {}, 18},            {2, LINE_RLSD, 0, {}, 18},           {1, 8, 1, {0}, 0},
+    };
+    for (const auto& c : cases) {
+        g_requests.clear();
+        EXPECT_EQ(SendMessageA(panel_, WM_PANEL_SET_LINE, c.state, c.line), c.result) << c.line;
+        EXPECT_EQ(g_requests, c.requests) << c.line;
+        EXPECT_EQ(Lamp(c.line), c.lamp) << c.line;
+    }
+    // Two clicks on RTS: blue, button face, blue again.
+    g_requests.clear();
+    SendDlgItemMessageA(panel_, IDC_PANEL_RTS, BM_CLICK, 0, 0);
+    EXPECT_TRUE(Lamp(LINE_RTS) == 34 && Face(IDC_PANEL_RTS) == GetSysColor(COLOR_BTNFACE));
+    SendDlgItemMessageA(panel_, IDC_PANEL_RTS, BM_CLICK, 0, 0);
+    EXPECT_TRUE(Lamp(LINE_RTS) == 33 && Face(IDC_PANEL_RTS) == kBlue);
+    EXPECT_EQ(g_requests, Requests({CLRRTS, SETRTS}));
+
+    SendMessageA(panel_, WM_PANEL_LAMPS, MS_CTS_ON | MS_DSR_ON, 0);
+    EXPECT_EQ(Requests({Lamp(LINE_CTS), Lamp(LINE_DSR), Lamp(LINE_RLSD), Lamp(0)}), Requests({17, 17, 18, 0}));
+    EXPECT_EQ(std::vector<COLORREF>({Face(IDC_PANEL_CTS), Face(IDC_PANEL_RLSD)}), std::vector<COLORREF>({kGreen, kRed}));
+    SendMessageA(panel_, WM_PANEL_LAMPS, MS_RLSD_ON, 0);
+    EXPECT_EQ(Requests({Lamp(LINE_CTS), Lamp(LINE_DSR), Lamp(LINE_RLSD)}), Requests({18, 18, 17}));
+}
+
+TEST(PanelOnTheCable, AClickReachesTheFarEndAndItsLinesLightTheLamps)
 {
     testing_support::MainWindowHost host;
     HWND panel = GetDlgItem(host.Window(), IDC_MODEM_PANEL);
@@ -112,19 +142,13 @@ TEST(PanelOnTheCable, RtsClicksReachTheFarEndAndItsLinesLightTheLamps)
     auto lamp = [&](int line, LRESULT state) { return PumpUntil([&] { return LampOf(panel, line) == state; }); };
     EXPECT_TRUE(peerSees(MS_CTS_ON, true) && peerSees(MS_DSR_ON, true)) << "set-up raised RTS and DTR";
     SendDlgItemMessageA(panel, IDC_PANEL_RTS, BM_CLICK, 0, 0);
-    EXPECT_TRUE(peerSees(MS_CTS_ON, false)) << "first click drops RTS";
-    SendDlgItemMessageA(panel, IDC_PANEL_RTS, BM_CLICK, 0, 0);
-    EXPECT_TRUE(peerSees(MS_CTS_ON, true)) << "second click raises it again";
+    EXPECT_TRUE(peerSees(MS_CTS_ON, false)) << "a click drops RTS";
     // The far end's lines come back through the engine as lamps.
     peer.Line(SETRTS);
     peer.Line(SETDTR);
     for (int line : {LINE_CTS, LINE_DSR, LINE_RLSD}) EXPECT_TRUE(lamp(line, 17)) << line;
     peer.Line(CLRRTS);
     EXPECT_TRUE(lamp(LINE_CTS, 18));
-    EXPECT_EQ(FaceColour(panel, IDC_PANEL_CTS), kRed);
-    EXPECT_EQ(FaceColour(panel, IDC_PANEL_DSR), kGreen);
-    peer.Line(SETRTS);
-    EXPECT_TRUE(lamp(LINE_CTS, 17));
     EXPECT_TRUE(SaveScreenshot(host.Window(), "modem_panel_connected"));
 
     StopEngine(engine);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -11,11 +12,36 @@
 #include "settings/settings_store.h"
 #include "tests/support/temp_files.h"
 
+// Each value table as "text=value/capability bit" rows, in list order.
+std::string Rows(const ValueRow* rows, size_t count)
+{
+    std::string out;
+    char row[64];
+    for (size_t i = 0; i < count; ++i) {
+        snprintf(row, sizeof row, "%s=%u/%x ", rows[i].text, rows[i].value, rows[i].capability);
+        out += row;
+    }
+    return out;
+}
+
+// The drivers' bits are not in rate order, "134" is 134.5 baud, "16X" is 32 and 256000 is never offered.
+TEST(ValueTables, RowsInListOrderWithTheDriversValuesAndBits)
+{
+    EXPECT_EQ(Rows(kBaudRates, kBaudRateCount),
+              "75=75/1 110=110/2 134=135/4 150=150/8 300=300/10 600=600/20 1200=1200/40 1800=1800/80 2400=2400/100 "
+              "4800=4800/200 7200=7200/400 9600=9600/800 14400=14400/1000 19200=19200/2000 38400=38400/4000 "
+              "56000=56000/8000 57600=57600/40000 115200=115200/20000 128000=128000/10000 256000=256000/0 ");
+    EXPECT_EQ(Rows(kByteSizes, kByteSizeCount), "5=5/1 6=6/2 7=7/4 8=8/8 16=16/10 16X=32/20 ");
+    EXPECT_EQ(Rows(kParities, kParityCount), "なし=0/100 奇数=1/200 偶数=2/400 マーク=3/800 スペース=4/1000 ");
+    EXPECT_EQ(Rows(kStopBits, kStopBitCount), "1=0/1 1.5=1/2 2=2/4 ");
+}
+
 TEST(DevicePath, PrefixedOnceAndNeverLongerThanTheBuffer)
 {
     const std::string longName(1000, 'A');
     const struct { const char* name; size_t size; std::string expected; } cases[] = {
-        {"COM1", 520, "\\\\.\\COM1"}, {"\\\\.\\COM3", 520, "\\\\.\\COM3"}, {"COM12", 7, "\\\\.\\CO"}, {"COM12", 0, ""},
+        {"COM1", 520, "\\\\.\\COM1"}, {"\\\\.\\COM3", 520, "\\\\.\\COM3"}, {"\\\\.COM3", 520, "\\\\.\\\\\\.COM3"},
+        {"COM12", 7, "\\\\.\\CO"}, {"COM12", 0, ""},
         {longName.c_str(), 520, "\\\\.\\" + longName.substr(0, 515)}};
     for (const auto& c : cases) {
         std::vector<char> buffer(c.size + 8, 'x');
@@ -47,7 +73,7 @@ TEST(PortList, OddEntriesAreSkippedWithoutEndingTheList)
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
     EXPECT_EQ(list, (std::vector<std::string>{"COM1", "COM123", "COM7", "COM8"}));
 
-    list = {"ZZZ"};  // the real list: every port of the test cables, sorted as text after what was there
+    list = {"ZZZ"};  // the real list: every port of the test cables, sorted as text with what was there
     const size_t count = EnumeratePorts(list);
     EXPECT_EQ(count, list.size());
     EXPECT_TRUE(std::is_sorted(list.begin(), list.end()));

@@ -87,14 +87,23 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     EXPECT_EQ(state(), (Values{ERROR_INVALID_PARAMETER, 0, 0}));
     EXPECT_EQ(noted_.calls, closed);
 
+    // A successful open closes what the slot held before, after configuring the new port.
     UseNotingCalls();
+    HANDLE before = port_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     record_.dcb.BaudRate = 19200;
     ASSERT_TRUE(OpenPort(record_, &port_)) << GetLastError();
-    EXPECT_TRUE(record_.flags & DEVICE_OPEN);
+    configured.push_back("CloseHandle");
     EXPECT_EQ(noted_.calls, configured);
+    configured.pop_back();
+    EXPECT_TRUE(port_ != before && !CloseHandle(before) && (record_.flags & DEVICE_OPEN));
     EXPECT_EQ(Baud(), 19200u);
-    ExpectWorks(port_, "opened");
     EXPECT_EQ(peer_.ModemStatus() & kAllLines, kAllLines);  // DTR and RTS on at this end
+    // A port that another program holds: the open's error, and the open port stays in the slot.
+    DeviceSettings held = TestPortSettings(VORLIN_FAR_PORT);
+    before = port_;
+    EXPECT_FALSE(OpenPort(held, &port_));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(port_, before);
 
     UseNotingCalls();
     record_.dcb.BaudRate = 38400;
