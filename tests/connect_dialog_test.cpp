@@ -231,9 +231,9 @@ TEST_F(ConnectDialog, TheOpenPortsSettingsAreShownAndTheExtendedOnesReadBack)
                   nullptr, L"デバイスの設定変更"),
               1);
     const COMMTIMEOUTS& t = record_.timeouts;
-    EXPECT_EQ(Values({d.BaudRate, BYTE(d.ErrorChar), BYTE(d.XonChar), d.fErrorChar, d.fOutxCtsFlow, d.fOutxDsrFlow,
-                      d.fDsrSensitivity, d.fTXContinueOnXoff, d.fNull}),
-              Values({135, 0x7E, 0, 1, 1, 0, 1, 0, 0}));
+    EXPECT_EQ(Values({d.BaudRate, d.fParity, BYTE(d.ErrorChar), BYTE(d.XonChar), d.fErrorChar, d.fOutxCtsFlow,
+                      d.fOutxDsrFlow, d.fDsrSensitivity, d.fTXContinueOnXoff, d.fNull}),
+              Values({135, 0, 0x7E, 0, 1, 1, 0, 1, 0, 0}));
     EXPECT_EQ(Values({d.XonLim, d.XoffLim, t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
                       t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant,
                       record_.inputQueueSize, record_.outputQueueSize}),
@@ -247,11 +247,10 @@ TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
         EXPECT_FALSE(Enabled(d, IDC_CONNECT_OK));
         ClickDialogButton(d, IDC_CONNECT_CANCEL);
     };
-    EXPECT_EQ(Run({TwoPorts, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
-    EXPECT_EQ(report, L"開けるポートがありません。");
-    report.clear();
-    EXPECT_EQ(Run({NoPorts, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
-    EXPECT_EQ(report, L"開けるポートがありません。");
+    for (auto list : {TwoPorts, NoPorts}) {
+        EXPECT_EQ(Run({list, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
+        EXPECT_EQ(report, L"開けるポートがありません。");
+    }
 }
 
 } // namespace

@@ -24,18 +24,6 @@ constexpr COLORREF kGreen = RGB(0, 0xFF, 0), kRed = RGB(0xFF, 0, 0), kBlue = RGB
 using Requests = std::vector<LPARAM>;
 Requests g_requests;
 LRESULT LampOf(HWND panel, int line) { return SendMessageA(panel, WM_PANEL_GET_LINE, 0, line); }
-// The colour in the middle of a lamp's face, left of its label.
-COLORREF FaceColour(HWND panel, int id)
-{
-    HWND button = GetDlgItem(panel, id);
-    RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT r;
-    GetClientRect(button, &r);
-    HDC dc = GetDC(button);
-    COLORREF c = GetPixel(dc, 3, r.bottom / 2);
-    ReleaseDC(button, dc);
-    return c;
-}
 
 WNDPROC g_mainProc = nullptr;
 LRESULT CALLBACK RecordingMain(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -54,7 +42,18 @@ protected:
     }
     LRESULT Lamp(int line) { return LampOf(panel_, line); }
     bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(panel_, id)) != FALSE; }
-    COLORREF Face(int id) { return FaceColour(panel_, id); }
+    // The colour in the middle of a lamp's face, left of its label.
+    COLORREF Face(int id)
+    {
+        HWND button = GetDlgItem(panel_, id);
+        RedrawWindow(panel_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RECT r;
+        GetClientRect(button, &r);
+        HDC dc = GetDC(button);
+        COLORREF c = GetPixel(dc, 3, r.bottom / 2);
+        ReleaseDC(button, dc);
+        return c;
+    }
     void Setup(DWORD dtr, DWORD rts, bool outX = false)
     {
         DCB dcb{};

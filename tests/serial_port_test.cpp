@@ -52,12 +52,6 @@ protected:
         };
         SetDeviceCalls(&calls_);
     }
-    // The port answers: bytes written on it reach the far end.
-    void ExpectWorks(HANDLE port, const std::string& text)
-    {
-        EXPECT_TRUE(FarEnd::WritePort(port, text.data(), text.size()));
-        EXPECT_EQ(peer_.Read(text.size(), 3000), text);
-    }
     DWORD Baud()
     {
         DCB dcb{};
@@ -115,7 +109,8 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     EXPECT_FALSE(ReconfigurePort(record_, &port_));  // stops at the first failure, port stays open
     EXPECT_EQ(state(), (Values{ERROR_INVALID_PARAMETER, 1, 1}));
     EXPECT_EQ(noted_.calls, configure);
-    ExpectWorks(port_, "still open");
+    EXPECT_TRUE(FarEnd::WritePort(port_, "still open", 10));
+    EXPECT_EQ(peer_.Read(10, 3000), "still open");
     ClosePort(&record_.flags, &port_);
     EXPECT_TRUE(port_ == INVALID_HANDLE_VALUE && !(record_.flags & DEVICE_OPEN));
     EXPECT_EQ(peer_.ModemStatus() & kAllLines, 0u);
