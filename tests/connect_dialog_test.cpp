@@ -195,7 +195,7 @@ TEST_F(ConnectDialog, TheOpenPortsSettingsAreShownAndTheExtendedOnesReadBack)
     record_.properties = kFullProps;
     DCB& d = record_.dcb;
     d.BaudRate = 135, d.fRtsControl = RTS_CONTROL_TOGGLE, d.fDtrControl = DTR_CONTROL_HANDSHAKE, d.fInX = 1;
-    d.fOutX = 0, d.XoffChar = 0x0A;
+    d.fOutX = 0, d.XoffChar = 0x0A, d.fOutxCtsFlow = 1, d.fDsrSensitivity = 1, d.fNull = 1;
     EXPECT_EQ(Run({NoPorts, NobodyAnswers},
                   [&](HWND d) {
                       EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT) + L"|" + WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)) +
@@ -215,9 +215,9 @@ TEST_F(ConnectDialog, TheOpenPortsSettingsAreShownAndTheExtendedOnesReadBack)
                       TypeText(edit, "xz-7e5");  // hexadecimal digits only, two at most
                       EXPECT_EQ(WindowTextW(edit), L"7E");
                       SetDlgItemTextW(x, IDC_EXT_XONCHAR, L"");
-                      // Each box and number to its own field: neighbours differ.
-                      for (int id : {IDC_EXT_CTSFLOW, IDC_EXT_DSRSENSE}) CheckDlgButton(x, id, BST_CHECKED);
-                      for (int id : {IDC_EXT_DSRFLOW, IDC_EXT_TXCONTINUE, IDC_EXT_NULL}) CheckDlgButton(x, id, BST_UNCHECKED);
+                      // Every box turned over and every number distinct: one read into another's field shows.
+                      for (int id : {IDC_EXT_CTSFLOW, IDC_EXT_DSRFLOW, IDC_EXT_DSRSENSE, IDC_EXT_TXCONTINUE, IDC_EXT_NULL})
+                          SendDlgItemMessageW(x, id, BM_CLICK, 0, 0);
                       const int numbers[] = {IDC_EXT_XONLIM, IDC_EXT_XOFFLIM, IDC_EXT_READINTERVAL, IDC_EXT_READMULTIPLIER,
                                              IDC_EXT_READCONSTANT, IDC_EXT_WRITEMULTIPLIER, IDC_EXT_WRITECONSTANT,
                                              IDC_EXT_INQUEUE, IDC_EXT_OUTQUEUE};
@@ -233,7 +233,7 @@ TEST_F(ConnectDialog, TheOpenPortsSettingsAreShownAndTheExtendedOnesReadBack)
     const COMMTIMEOUTS& t = record_.timeouts;
     EXPECT_EQ(Values({d.BaudRate, d.fParity, BYTE(d.ErrorChar), BYTE(d.XonChar), d.fErrorChar, d.fOutxCtsFlow,
                       d.fOutxDsrFlow, d.fDsrSensitivity, d.fTXContinueOnXoff, d.fNull}),
-              Values({135, 0, 0x7E, 0, 1, 1, 0, 1, 0, 0}));
+              Values({135, 0, 0x7E, 0, 1, 0, 1, 0, 1, 0}));
     EXPECT_EQ(Values({d.XonLim, d.XoffLim, t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
                       t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant,
                       record_.inputQueueSize, record_.outputQueueSize}),

@@ -125,6 +125,8 @@ TEST(PortLoss, OldNoticesAreIgnoredTheSameSettingsReturnAndConnectOrDisconnectEn
     auto lose = [&](uint32_t run) { SendMessageW(host.Window(), WM_VORLIN_PORT_LOST, ERROR_DEVICE_REMOVED, run); };
     DeviceSettings settings = TestPortSettings(VORLIN_PORT);
     settings.dcb.BaudRate = 19200;
+    ASSERT_EQ(session.Connect(settings), 0u);  // the engine's second run: the first one is older
+    session.Disconnect();
     ASSERT_EQ(session.Connect(settings), 0u);
     const DeviceSettings first = session.Device();
     lose(session.Engine().run - 1);

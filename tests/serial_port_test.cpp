@@ -40,8 +40,20 @@ protected:
         NOTED(setCommState, SetCommState);
         NOTED(setCommTimeouts, SetCommTimeouts);
         NOTED(clearCommError, ClearCommError);
-        NOTED(closeHandle, CloseHandle);
+        calls_.closeHandle = [](void* c, HANDLE h) {  // a clean-up call may leave another last error behind
+            NotedOf(c).calls.push_back("CloseHandle");
+            BOOL closed = CloseHandle(h);
+            SetLastError(ERROR_GEN_FAILURE);
+            return closed;
+        };
         NOTED(flushFileBuffers, FlushFileBuffers);
+        // Wine's ports are exclusive whatever the share mode: the open's arguments are the witness.
+        calls_.createFile = [](void* c, LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD how,
+                               DWORD flags, HANDLE from) {
+            NotedOf(c).calls.push_back(std::to_string(access) + " " + std::to_string(share) + " " + std::to_string(how) +
+                                       " " + std::to_string(flags));
+            return CreateFileA(path, access, share, sa, how, flags, from);
+        };
         calls_.setupComm = [](void* c, HANDLE h, DWORD in, DWORD out) -> BOOL {
             NotedOf(c).calls.push_back("SetupComm");
             if (NotedOf(c).failSetupComm) SetLastError(ERROR_INVALID_PARAMETER);
@@ -71,6 +83,9 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     Calls configured = configure, closed = configure;
     configured.insert(configured.end(), {"PurgeComm 15", "ClearCommError"});
     closed.push_back("CloseHandle");
+    // Read and write, exclusive, OPEN_EXISTING, overlapped.
+    const std::string open = std::to_string(GENERIC_READ | GENERIC_WRITE) + " 0 3 " + std::to_string(FILE_FLAG_OVERLAPPED);
+    closed.insert(closed.begin(), open);
     // The last error, whether the handle is set, whether the record is marked open.
     auto state = [&] { return Values{GetLastError(), port_ != INVALID_HANDLE_VALUE, !!(record_.flags & DEVICE_OPEN)}; };
     // A failing open closes its new handle and keeps the failure's error.
@@ -86,9 +101,10 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     HANDLE before = port_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     record_.dcb.BaudRate = 19200;
     ASSERT_TRUE(OpenPort(record_, &port_)) << GetLastError();
-    configured.push_back("CloseHandle");
-    EXPECT_EQ(noted_.calls, configured);
-    configured.pop_back();
+    Calls opened = configured;
+    opened.insert(opened.begin(), open);
+    opened.push_back("CloseHandle");
+    EXPECT_EQ(noted_.calls, opened);
     EXPECT_TRUE(port_ != before && !CloseHandle(before) && (record_.flags & DEVICE_OPEN));
     EXPECT_EQ(Baud(), 19200u);
     EXPECT_EQ(peer_.ModemStatus() & kAllLines, kAllLines);  // DTR and RTS on at this end
