@@ -99,10 +99,10 @@ TEST(StoredPortSettings, ComeBackUnderThePortsOwnSectionCutAtTheNamesField)
     memcpy(loaded.portName, saved.portName, 259);
     LoadPortSettings(loaded);
     EXPECT_EQ(loaded.dcb.BaudRate * 10000 + loaded.inputQueueSize, 19200u * 10000 + 4096);
-    EXPECT_EQ(loaded.dcb.DCBlength, sizeof(DCB));
-    loaded.flags = DEVICE_OPEN;  // the open port's record is not reloaded
+    loaded.flags = DEVICE_OPEN;  // the open port's record is not reloaded; its DCB length is set
     loaded.dcb.BaudRate = 300;
+    loaded.dcb.DCBlength = 0;
     LoadPortSettings(loaded);
-    EXPECT_EQ(loaded.dcb.BaudRate, 300u);
+    EXPECT_EQ(loaded.dcb.BaudRate * 1000 + loaded.dcb.DCBlength, 300u * 1000 + sizeof(DCB));
     SetIniFileForTesting(nullptr);
 }
