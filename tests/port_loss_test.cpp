@@ -1,12 +1,10 @@
-// A port that goes away while open, as an unplugged USB adapter does: the engine reports it
-// once and does not spin; the main window disconnects, says why, and reopens the port when it
-// is back. COM29 is the program's end of a cable that scripts/vports unplugs; far end COM30.
+// A port that goes away while open, as an unplugged USB adapter does. The program's end of
+// the cable is unplugged by scripts/vports.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
 #include <atomic>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -40,8 +38,7 @@ ULONGLONG CpuMs(HANDLE handle, bool thread)
 
 bool StartsWith(const std::wstring& text, const std::wstring& start) { return text.rfind(start, 0) == 0; }
 
-// A control's text in another process: WM_GETTEXT is carried between processes (a status bar
-// answers with its first part).
+// A control's text in another process (a status bar answers with its first part).
 std::wstring Text(HWND control)
 {
     wchar_t text[512] = {};
@@ -49,9 +46,7 @@ std::wstring Text(HWND control)
     return text;
 }
 
-// scripts/vports unplugs or replugs the cable. Wine starts the Linux script but gives no
-// handle to wait on, so the link it removes or makes is watched (listed: Wine answers no
-// attributes for a link to a terminal).
+// Wine gives no handle to wait on for the Linux script: the link it removes or makes is watched.
 bool Plug(const char* how)
 {
     char script[MAX_PATH];
@@ -62,8 +57,7 @@ bool Plug(const char* how)
     PROCESS_INFORMATION pi{};
     if (!CreateProcessA(script, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
     std::string link = "vports\\" VORLIN_PORT;
-    for (char& c : link) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    link = BuildFolderFile(link);
+    link = BuildFolderFile(CharLowerA(link.data()));
     WIN32_FIND_DATAA found;
     auto listed = [&] {
         HANDLE search = FindFirstFileA(link.c_str(), &found);

@@ -1,4 +1,4 @@
-// Port names, the registry port list and the stored settings of a port.
+// Port names, the registry port list, the stored settings of a port and its lock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/port_lock.h"
 #include "serial/port_names.h"
 #include "settings/settings_store.h"
 #include "tests/support/temp_files.h"
@@ -105,4 +106,13 @@ TEST(StoredPortSettings, ComeBackUnderThePortsOwnSectionCutAtTheNamesField)
     LoadPortSettings(loaded);
     EXPECT_EQ(loaded.dcb.BaudRate * 1000 + loaded.dcb.DCBlength, 300u * 1000 + sizeof(DCB));
     SetIniFileForTesting(nullptr);
+}
+
+TEST(PortLock, OneOwnerAtATimeAndNotCounted)
+{
+    EXPECT_TRUE(PortLock::Lock(7) && PortLock::Lock(7));  // again by the holder
+    EXPECT_FALSE(PortLock::Lock(0) || PortLock::Unlock(0) || PortLock::LockedByMe(0));  // not by the user
+    EXPECT_TRUE(PortLock::Unlock(7));  // one unlock releases both locks
+    EXPECT_FALSE(PortLock::LockedByMe(7) || PortLock::Unlock(7));
+    EXPECT_TRUE(PortLock::Lock(0) && PortLock::Unlock(0));
 }
