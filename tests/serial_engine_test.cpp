@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr DWORD kAllLines = MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON;
 using IoError = std::pair<DWORD, LPARAM>;
 
 // More than the cable holds while the far end does not read: its write stays pending.
