@@ -33,7 +33,11 @@ const COMMPROP kFullProps = [] {
 }();
 COMMPROP g_fakeProps;
 size_t TwoPorts(std::vector<std::string>& list) { return list = {VORLIN_FAR_PORT, VORLIN_PORT}, list.size(); }
-BOOL FakeQuery(const char*, COMMPROP* props) { return *props = g_fakeProps, TRUE; }
+// A port that opens answers with the fake capabilities.
+BOOL RealOpenFakeProps(const char* name, COMMPROP* props)
+{
+    return QueryPortProperties(name, props) && (*props = g_fakeProps, TRUE);
+}
 size_t NoPorts(std::vector<std::string>& list) { return list.clear(), 0; }
 BOOL NobodyAnswers(const char*, COMMPROP*) { return SetLastError(ERROR_ACCESS_DENIED), FALSE; }
 
@@ -43,6 +47,15 @@ std::wstring ComboText(HWND dialog, int id)
     LRESULT i = SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0);
     if (i != CB_ERR) SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     return text;
+}
+// Every item of a list, in order.
+std::wstring Items(HWND dialog, int id)
+{
+    std::wstring items;
+    wchar_t text[260];
+    for (WPARAM i = 0; SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text)) > 0; ++i)
+        items += text + std::wstring(L" ");
+    return items;
 }
 void Select(HWND dialog, int id, const wchar_t* text)
 {
@@ -76,12 +89,13 @@ protected:
     }
     // Runs the dialog; the user thread runs `before`, then `user` with the dialog once
     // it shows, then closes whatever a failed check left open.
-    INT_PTR Run(PortAccess ports, const std::function<void(HWND)>& user, const std::function<void()>& before = nullptr)
+    INT_PTR Run(PortAccess ports, const std::function<void(HWND)>& user, const std::function<void()>& before = nullptr,
+                const wchar_t* title = L"デバイスの設定＆接続")
     {
         SetPortAccess(&ports);
         UserThread thread([&] {
             if (before) before();
-            if (HWND d = WaitDialog(L"デバイスの設定＆接続")) user(d);
+            if (HWND d = WaitDialog(title)) user(d);
             else ADD_FAILURE() << "the dialog did not show";
             for (HWND left = nullptr; !WaitUntil([&] { return !(left = FindThreadDialog(thread_, nullptr)); }, 2000);) {
                 PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
@@ -99,39 +113,27 @@ protected:
     DeviceSettings record_ = TestPortSettings("");
 };
 
-TEST_F(ConnectDialog, FirstFreePortIsChosenAndChoosingAHeldOneShows2021AndGoesBack)
+// The far end is held: choosing it reports 2021 and goes back to the first free port.
+TEST_F(ConnectDialog, AHeldPortIsRefusedAndTheListsOfferTheRowsThePortCanSet)
 {
     FarEnd held;
     ASSERT_TRUE(held.Open(VORLIN_FAR_PORT)) << GetLastError();
-    EXPECT_EQ(Run({TwoPorts, QueryPortProperties},
+    g_fakeProps.wSettableData = 0x3F;
+    EXPECT_EQ(Run({TwoPorts, RealOpenFakeProps},
                   [&](HWND d) {
                       EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT) + L"|" + WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)),
                                 L"" VORLIN_PORT L"|接続(&C)");
-                      EXPECT_TRUE(Enabled(d, IDC_CONNECT_OK));
                       EXPECT_TRUE(SaveScreenshot(d, "connect_dialog"));
                       Select(d, IDC_CONNECT_PORT, L"" VORLIN_FAR_PORT);  // and notify, as a user's choice does
                       PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_PORT, CBN_SELCHANGE),
                                    reinterpret_cast<LPARAM>(GetDlgItem(d, IDC_CONNECT_PORT)));
                       EXPECT_EQ(AnswerBox(d), L"ポート" VORLIN_FAR_PORT L"は使用中です。");
                       EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT), L"" VORLIN_PORT);
-                      ClickDialogButton(d, IDC_CONNECT_OK);
-                  }),
-              1);
-    EXPECT_STREQ(record_.portName, VORLIN_PORT);
-    EXPECT_NE(record_.properties.dwSettableBaud, 0u) << "the port's own properties";
-}
-
-TEST_F(ConnectDialog, PortWithoutSpBaudShowsADisabledBaudListAndNoSelectionKeepsTheValue)
-{
-    g_fakeProps.dwSettableParams &= ~SP_BAUD;
-    LRESULT offered = 0;
-    for (size_t i = 0; i < kBaudRateCount; ++i) offered += (kBaudRates[i].capability & 0x66BFF) ? 1 : 0;
-    EXPECT_EQ(Run({TwoPorts, FakeQuery},
-                  [&](HWND d) {
-                      EXPECT_EQ(SendDlgItemMessageW(d, IDC_CONNECT_BAUD, CB_GETCOUNT, 0, 0), offered);
-                      EXPECT_TRUE(!Enabled(d, IDC_CONNECT_BAUD) && Enabled(d, IDC_CONNECT_PARITY));
+                      EXPECT_EQ(Items(d, IDC_CONNECT_BAUD),
+                                L"75 110 134 150 300 600 1200 1800 2400 4800 9600 19200 38400 57600 115200 ");
+                      EXPECT_EQ(Items(d, IDC_CONNECT_BYTESIZE), L"5 6 7 8 16 16X ");
                       SendDlgItemMessageW(d, IDC_CONNECT_BAUD, CB_SETCURSEL, WPARAM(-1), 0);
-                      Select(d, IDC_CONNECT_BYTESIZE, L"7");
+                      Select(d, IDC_CONNECT_BYTESIZE, L"16X");
                       Select(d, IDC_CONNECT_PARITY, L"偶数");
                       Select(d, IDC_CONNECT_STOPBITS, L"2");
                       // The handshake boxes map to the lines as their states say: RTS undecided toggles.
@@ -143,39 +145,93 @@ TEST_F(ConnectDialog, PortWithoutSpBaudShowsADisabledBaudListAndNoSelectionKeeps
                   }),
               1);
     const DCB& d = record_.dcb;
-    EXPECT_STREQ(record_.portName, VORLIN_FAR_PORT);
+    EXPECT_STREQ(record_.portName, VORLIN_PORT);
+    EXPECT_EQ(record_.properties.wSettableData, 0x3F) << "the chosen port's properties";
     EXPECT_EQ(Values({d.ByteSize, d.Parity, d.fParity, d.StopBits, d.fRtsControl, d.fDtrControl, d.fOutX, d.fInX}),
-              Values({7, 2, 1, 2, RTS_CONTROL_TOGGLE, DTR_CONTROL_HANDSHAKE, 1, 1}));
+              Values({32, 2, 1, 2, RTS_CONTROL_TOGGLE, DTR_CONTROL_HANDSHAKE, 1, 1}));
     EXPECT_FALSE(record_.flags & DEVICE_SAVE);
-    DeviceSettings stored = TestPortSettings(VORLIN_FAR_PORT);  // its stored baud rate, not a list row
+    DeviceSettings stored = TestPortSettings(VORLIN_PORT);  // no baud row chosen: its stored rate
     LoadPortSettings(stored);
     EXPECT_EQ(d.BaudRate, stored.dcb.BaudRate);
 }
 
-TEST_F(ConnectDialog, ExtendedSettingsTypedAs7eReadBackAs0x7E)
+// The open port's settings: its own capabilities decide which controls can be changed.
+TEST_F(ConnectDialog, EachControlIsEnabledByItsCapabilities)
 {
-    EXPECT_EQ(Run({TwoPorts, FakeQuery},
+    const DWORD p = kFullProps.dwSettableParams, q = kFullProps.dwProvCapabilities;
+    const struct { DWORD params, provider; const wchar_t* enabled; } cases[] = {
+        {p & ~SP_BAUD, q, L"0111111"},
+        {p & ~(SP_DATABITS | SP_PARITY_CHECK), q & ~PCF_RTSCTS, L"1001011"},
+        {p & ~(SP_STOPBITS | SP_PARITY), q & ~(PCF_DTRDSR | PCF_XONXOFF), L"1100100"},
+        {p & ~SP_HANDSHAKING, q & ~PCF_PARITY_CHECK, L"1101001"},
+    };
+    record_.flags = DEVICE_OPEN;
+    strcpy(record_.portName, VORLIN_PORT);
+    for (const auto& c : cases) {
+        record_.properties = kFullProps;
+        record_.properties.dwSettableParams = c.params;
+        record_.properties.dwProvCapabilities = c.provider;
+        std::wstring enabled;
+        Run({NoPorts, NobodyAnswers},
+            [&](HWND d) {
+                for (int id = IDC_CONNECT_BAUD; id <= IDC_CONNECT_XONXOFF; ++id) enabled += Enabled(d, id) ? L'1' : L'0';
+                ClickDialogButton(d, IDC_CONNECT_CANCEL);
+            },
+            nullptr, L"デバイスの設定変更");
+        EXPECT_EQ(enabled, c.enabled) << std::hex << c.params << " " << c.provider;
+    }
+}
+
+TEST_F(ConnectDialog, TheOpenPortsSettingsAreShownAndTheExtendedOnesReadBack)
+{
+    record_.flags = DEVICE_OPEN;
+    strcpy(record_.portName, VORLIN_PORT);
+    record_.properties = kFullProps;
+    DCB& d = record_.dcb;
+    d.BaudRate = 135, d.fRtsControl = RTS_CONTROL_TOGGLE, d.fDtrControl = DTR_CONTROL_HANDSHAKE, d.fInX = 1;
+    d.fOutX = 0, d.XoffChar = 0x0A, d.fOutxCtsFlow = 1, d.fDsrSensitivity = 1, d.fNull = 1;
+    EXPECT_EQ(Run({NoPorts, NobodyAnswers},
                   [&](HWND d) {
+                      EXPECT_EQ(ComboText(d, IDC_CONNECT_PORT) + L"|" + WindowTextW(GetDlgItem(d, IDC_CONNECT_OK)) +
+                                    L"|" + ComboText(d, IDC_CONNECT_BAUD),
+                                L"" VORLIN_PORT L"|適用(&A)|134");
+                      EXPECT_FALSE(Enabled(d, IDC_CONNECT_PORT));
+                      EXPECT_EQ(Values({IsDlgButtonChecked(d, IDC_CONNECT_RTSCTS), IsDlgButtonChecked(d, IDC_CONNECT_DTRDSR),
+                                        IsDlgButtonChecked(d, IDC_CONNECT_XONXOFF)}),
+                                Values({BST_INDETERMINATE, BST_CHECKED, BST_CHECKED}));
                       ClickDialogButton(d, IDC_CONNECT_EXTENDED);
                       HWND x = WaitDialog(L"デバイスの拡張設定", d), edit = GetDlgItem(x, IDC_EXT_ERRORCHAR);
                       ASSERT_NE(x, nullptr);
+                      EXPECT_EQ(WindowTextW(GetDlgItem(x, IDC_EXT_XOFFCHAR)), L"0A");
                       EXPECT_FALSE(IsWindowEnabled(edit));
                       SendDlgItemMessageW(x, IDC_EXT_ERRORCHAR_ON, BM_CLICK, 0, 0);
                       SetWindowTextW(edit, L"");
                       TypeText(edit, "xz-7e5");  // hexadecimal digits only, two at most
                       EXPECT_EQ(WindowTextW(edit), L"7E");
-                      SetDlgItemTextW(x, IDC_EXT_XOFFLIM, L"1234");
+                      SetDlgItemTextW(x, IDC_EXT_XONCHAR, L"");
+                      // Every box turned over and every number distinct: one read into another's field shows.
+                      for (int id : {IDC_EXT_CTSFLOW, IDC_EXT_DSRFLOW, IDC_EXT_DSRSENSE, IDC_EXT_TXCONTINUE, IDC_EXT_NULL})
+                          SendDlgItemMessageW(x, id, BM_CLICK, 0, 0);
+                      const int numbers[] = {IDC_EXT_XONLIM, IDC_EXT_XOFFLIM, IDC_EXT_READINTERVAL, IDC_EXT_READMULTIPLIER,
+                                             IDC_EXT_READCONSTANT, IDC_EXT_WRITEMULTIPLIER, IDC_EXT_WRITECONSTANT,
+                                             IDC_EXT_INQUEUE, IDC_EXT_OUTQUEUE};
+                      for (int i = 0; i < 9; ++i) SetDlgItemTextW(x, numbers[i], std::to_wstring(i + 1).c_str());
                       SetDlgItemTextW(x, IDC_EXT_READINTERVAL, L"4294967295");
-                      SendDlgItemMessageW(x, IDC_EXT_CTSFLOW, BM_CLICK, 0, 0);
                       EXPECT_TRUE(SaveScreenshot(x, "extended_dialog"));
                       ClickDialogButton(x, IDC_EXT_APPLY);
                       WaitUntil([&] { return !IsWindow(x); }, kWait);
                       ClickDialogButton(d, IDC_CONNECT_OK);
-                  }),
+                  },
+                  nullptr, L"デバイスの設定変更"),
               1);
-    const DCB& d = record_.dcb;
-    EXPECT_EQ(Values({BYTE(d.ErrorChar), d.fErrorChar, d.XoffLim, record_.timeouts.ReadIntervalTimeout, d.fOutxCtsFlow}),
-              Values({0x7E, 1, 1234, MAXDWORD, 1}));
+    const COMMTIMEOUTS& t = record_.timeouts;
+    EXPECT_EQ(Values({d.BaudRate, d.fParity, BYTE(d.ErrorChar), BYTE(d.XonChar), d.fErrorChar, d.fOutxCtsFlow,
+                      d.fOutxDsrFlow, d.fDsrSensitivity, d.fTXContinueOnXoff, d.fNull}),
+              Values({135, 0, 0x7E, 0, 1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(Values({d.XonLim, d.XoffLim, t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                      t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant,
+                      record_.inputQueueSize, record_.outputQueueSize}),
+              Values({1, 2, MAXDWORD, 4, 5, 6, 7, 8, 9}));
 }
 
 TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
@@ -185,11 +241,10 @@ TEST_F(ConnectDialog, NoAnsweringPortReports2020AndCannotConfirm)
         EXPECT_FALSE(Enabled(d, IDC_CONNECT_OK));
         ClickDialogButton(d, IDC_CONNECT_CANCEL);
     };
-    EXPECT_EQ(Run({TwoPorts, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
-    EXPECT_EQ(report, L"開けるポートがありません。");
-    report.clear();
-    EXPECT_EQ(Run({NoPorts, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
-    EXPECT_EQ(report, L"開けるポートがありません。");
+    for (auto list : {TwoPorts, NoPorts}) {
+        EXPECT_EQ(Run({list, NobodyAnswers}, user, [&] { report = AnswerBox(nullptr); }), 0);
+        EXPECT_EQ(report, L"開けるポートがありません。");
+    }
 }
 
 } // namespace

@@ -1,21 +1,48 @@
-// Port names, the registry port list and the stored settings of a port.
+// Port names, the registry port list, the stored settings of a port and its lock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "automation/port_lock.h"
 #include "serial/port_names.h"
 #include "settings/settings_store.h"
 #include "tests/support/temp_files.h"
+
+// Each value table as "text=value/capability bit" rows, in list order.
+std::string Rows(const ValueRow* rows, size_t count)
+{
+    std::string out;
+    char row[64];
+    for (size_t i = 0; i < count; ++i) {
+        snprintf(row, sizeof row, "%s=%u/%x ", rows[i].text, rows[i].value, rows[i].capability);
+        out += row;
+    }
+    return out;
+}
+
+// The drivers' bits are not in rate order, "134" is 134.5 baud, "16X" is 32 and 256000 is never offered.
+TEST(ValueTables, RowsInListOrderWithTheDriversValuesAndBits)
+{
+    EXPECT_EQ(Rows(kBaudRates, kBaudRateCount),
+              "75=75/1 110=110/2 134=135/4 150=150/8 300=300/10 600=600/20 1200=1200/40 1800=1800/80 2400=2400/100 "
+              "4800=4800/200 7200=7200/400 9600=9600/800 14400=14400/1000 19200=19200/2000 38400=38400/4000 "
+              "56000=56000/8000 57600=57600/40000 115200=115200/20000 128000=128000/10000 256000=256000/0 ");
+    EXPECT_EQ(Rows(kByteSizes, kByteSizeCount), "5=5/1 6=6/2 7=7/4 8=8/8 16=16/10 16X=32/20 ");
+    EXPECT_EQ(Rows(kParities, kParityCount), "なし=0/100 奇数=1/200 偶数=2/400 マーク=3/800 スペース=4/1000 ");
+    EXPECT_EQ(Rows(kStopBits, kStopBitCount), "1=0/1 1.5=1/2 2=2/4 ");
+}
 
 TEST(DevicePath, PrefixedOnceAndNeverLongerThanTheBuffer)
 {
     const std::string longName(1000, 'A');
     const struct { const char* name; size_t size; std::string expected; } cases[] = {
-        {"COM1", 520, "\\\\.\\COM1"}, {"\\\\.\\COM3", 520, "\\\\.\\COM3"}, {"COM12", 7, "\\\\.\\CO"}, {"COM12", 0, ""},
+        {"COM1", 520, "\\\\.\\COM1"}, {"\\\\.\\COM3", 520, "\\\\.\\COM3"}, {"\\\\.COM3", 520, "\\\\.\\\\\\.COM3"},
+        {"COM12", 7, "\\\\.\\CO"}, {"COM12", 0, ""},
         {longName.c_str(), 520, "\\\\.\\" + longName.substr(0, 515)}};
     for (const auto& c : cases) {
         std::vector<char> buffer(c.size + 8, 'x');
@@ -47,7 +74,7 @@ TEST(PortList, OddEntriesAreSkippedWithoutEndingTheList)
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
     EXPECT_EQ(list, (std::vector<std::string>{"COM1", "COM123", "COM7", "COM8"}));
 
-    list = {"ZZZ"};  // the real list: every port of the test cables, sorted as text after what was there
+    list = {"ZZZ"};  // the real list: every port of the test cables, sorted as text with what was there
     const size_t count = EnumeratePorts(list);
     EXPECT_EQ(count, list.size());
     EXPECT_TRUE(std::is_sorted(list.begin(), list.end()));
@@ -73,5 +100,19 @@ TEST(StoredPortSettings, ComeBackUnderThePortsOwnSectionCutAtTheNamesField)
     memcpy(loaded.portName, saved.portName, 259);
     LoadPortSettings(loaded);
     EXPECT_EQ(loaded.dcb.BaudRate * 10000 + loaded.inputQueueSize, 19200u * 10000 + 4096);
+    loaded.flags = DEVICE_OPEN;  // the open port's record is not reloaded; its DCB length is set
+    loaded.dcb.BaudRate = 300;
+    loaded.dcb.DCBlength = 0;
+    LoadPortSettings(loaded);
+    EXPECT_EQ(loaded.dcb.BaudRate * 1000 + loaded.dcb.DCBlength, 300u * 1000 + sizeof(DCB));
     SetIniFileForTesting(nullptr);
+}
+
+TEST(PortLock, OneOwnerAtATimeAndNotCounted)
+{
+    EXPECT_TRUE(PortLock::Lock(7) && PortLock::Lock(7));  // again by the holder
+    EXPECT_FALSE(PortLock::Lock(0) || PortLock::Unlock(0) || PortLock::LockedByMe(0));  // not by the user
+    EXPECT_TRUE(PortLock::Unlock(7));  // one unlock releases both locks
+    EXPECT_FALSE(PortLock::LockedByMe(7) || PortLock::Unlock(7));
+    EXPECT_TRUE(PortLock::Lock(0) && PortLock::Unlock(0));
 }

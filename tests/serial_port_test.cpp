@@ -10,12 +10,10 @@
 
 namespace {
 
-constexpr DWORD kAllLines = MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON;
 using Calls = std::vector<std::string>;
 using Values = std::vector<DWORD>;
 
-// Device calls that note their names (and the purge flags) in their context,
-// then do the real thing, unless SetupComm is made to fail.
+// Device calls that note their names (and the purge flags), then do the real thing unless made to fail.
 struct Noted {
     Calls calls;
     bool failSetupComm = false;
@@ -40,8 +38,20 @@ protected:
         NOTED(setCommState, SetCommState);
         NOTED(setCommTimeouts, SetCommTimeouts);
         NOTED(clearCommError, ClearCommError);
-        NOTED(closeHandle, CloseHandle);
+        calls_.closeHandle = [](void* c, HANDLE h) {  // a clean-up call may leave another last error behind
+            NotedOf(c).calls.push_back("CloseHandle");
+            BOOL closed = CloseHandle(h);
+            SetLastError(ERROR_GEN_FAILURE);
+            return closed;
+        };
         NOTED(flushFileBuffers, FlushFileBuffers);
+        // Wine's ports are exclusive whatever the share mode: the open's arguments are the witness.
+        calls_.createFile = [](void* c, LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD how,
+                               DWORD flags, HANDLE from) {
+            NotedOf(c).calls.push_back(std::to_string(access) + " " + std::to_string(share) + " " + std::to_string(how) +
+                                       " " + std::to_string(flags));
+            return CreateFileA(path, access, share, sa, how, flags, from);
+        };
         calls_.setupComm = [](void* c, HANDLE h, DWORD in, DWORD out) -> BOOL {
             NotedOf(c).calls.push_back("SetupComm");
             if (NotedOf(c).failSetupComm) SetLastError(ERROR_INVALID_PARAMETER);
@@ -51,12 +61,6 @@ protected:
             return NotedOf(c).calls.push_back("PurgeComm " + std::to_string(flags)), PurgeComm(h, flags);
         };
         SetDeviceCalls(&calls_);
-    }
-    // The port answers: bytes written on it reach the far end.
-    void ExpectWorks(HANDLE port, const std::string& text)
-    {
-        EXPECT_TRUE(FarEnd::WritePort(port, text.data(), text.size()));
-        EXPECT_EQ(peer_.Read(text.size(), 3000), text);
     }
     DWORD Baud()
     {
@@ -71,12 +75,15 @@ protected:
     Noted noted_;
 };
 
-TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
+TEST_F(PortDevice, OpenReconfigureRecoverAndCloseCallTheDriverInOrderAndKeepTheError)
 {
     const Calls configure{"SetCommState", "SetCommTimeouts", "SetupComm"};
     Calls configured = configure, closed = configure;
     configured.insert(configured.end(), {"PurgeComm 15", "ClearCommError"});
     closed.push_back("CloseHandle");
+    // Read and write, exclusive, OPEN_EXISTING, overlapped.
+    const std::string open = std::to_string(GENERIC_READ | GENERIC_WRITE) + " 0 3 " + std::to_string(FILE_FLAG_OVERLAPPED);
+    closed.insert(closed.begin(), open);
     // The last error, whether the handle is set, whether the record is marked open.
     auto state = [&] { return Values{GetLastError(), port_ != INVALID_HANDLE_VALUE, !!(record_.flags & DEVICE_OPEN)}; };
     // A failing open closes its new handle and keeps the failure's error.
@@ -87,14 +94,23 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     EXPECT_EQ(state(), (Values{ERROR_INVALID_PARAMETER, 0, 0}));
     EXPECT_EQ(noted_.calls, closed);
 
+    // A successful open closes what the slot held before, after configuring the new port.
     UseNotingCalls();
+    HANDLE before = port_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     record_.dcb.BaudRate = 19200;
     ASSERT_TRUE(OpenPort(record_, &port_)) << GetLastError();
-    EXPECT_TRUE(record_.flags & DEVICE_OPEN);
-    EXPECT_EQ(noted_.calls, configured);
+    Calls opened = configured;
+    opened.insert(opened.begin(), open);
+    opened.push_back("CloseHandle");
+    EXPECT_EQ(noted_.calls, opened);
+    EXPECT_TRUE(port_ != before && !CloseHandle(before) && (record_.flags & DEVICE_OPEN));
     EXPECT_EQ(Baud(), 19200u);
-    ExpectWorks(port_, "opened");
-    EXPECT_EQ(peer_.ModemStatus() & kAllLines, kAllLines);  // DTR and RTS on at this end
+    // A port that another program holds: the open's error, and the open port stays in the slot.
+    DeviceSettings held = TestPortSettings(VORLIN_FAR_PORT);
+    before = port_;
+    EXPECT_FALSE(OpenPort(held, &port_));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(port_, before);
 
     UseNotingCalls();
     record_.dcb.BaudRate = 38400;
@@ -106,15 +122,8 @@ TEST_F(PortDevice, OpenReconfigureAndCloseCallTheDriverInOrderAndKeepTheError)
     EXPECT_FALSE(ReconfigurePort(record_, &port_));  // stops at the first failure, port stays open
     EXPECT_EQ(state(), (Values{ERROR_INVALID_PARAMETER, 1, 1}));
     EXPECT_EQ(noted_.calls, configure);
-    ExpectWorks(port_, "still open");
-    ClosePort(&record_.flags, &port_);
-    EXPECT_TRUE(port_ == INVALID_HANDLE_VALUE && !(record_.flags & DEVICE_OPEN));
-    EXPECT_EQ(peer_.ModemStatus() & kAllLines, 0u);
-}
 
-TEST_F(PortDevice, RecoveryPurgesOnlyTheOtherDirectionAndAPendingControlKeepsItsCount)
-{
-    ASSERT_TRUE(OpenPort(record_, &port_));
+    // Recovery purges only the other direction.
     UseNotingCalls();
     RecoverAfterReadError(port_);
     RecoverAfterWriteError(port_);
@@ -138,6 +147,8 @@ TEST_F(PortDevice, RecoveryPurgesOnlyTheOtherDirectionAndAPendingControlKeepsIts
     EscapeRequest pending{0x1B0068, nullptr, 0, out, sizeof out, 99};  // IOCTL_SERIAL_GET_MODEMSTATUS
     EXPECT_TRUE(RunIoControl(port_, &pending));
     EXPECT_EQ(pending.error * 10 + pending.outputLength, 3u);
+    ClosePort(&record_.flags, &port_);
+    EXPECT_TRUE(port_ == INVALID_HANDLE_VALUE && !(record_.flags & DEVICE_OPEN));
 }
 
 } // namespace
