@@ -1,17 +1,16 @@
 // Randomised inputs for every parser of text that comes from outside: the message file, INI
-// values, button and form files, hex and other digit texts, the character converters, lines
-// from tunnel peers and registry scripts.
-// Inputs and outputs sit in page-fenced blocks, so a read or write one byte past the end
-// faults at once. The seed is fixed for the suite; scripts/fuzz runs the same cases with a
-// random seed for as long as it is told (VORLIN_FUZZ_SEED, VORLIN_FUZZ_SECONDS).
+// values, button and form files, digit texts, the character converters, lines from tunnel
+// peers and registry scripts. Inputs and outputs sit in page-fenced blocks, so a read or write
+// one byte too far faults at once. The seed is fixed for the suite; scripts/fuzz runs the same
+// cases with a random seed for as long as it is told (VORLIN_FUZZ_SEED, VORLIN_FUZZ_SECONDS).
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <random>
@@ -73,7 +72,7 @@ LONG WINAPI TellCrash(EXCEPTION_POINTERS* info)
     if (info->ExceptionRecord->ExceptionCode < 0xC0000000u || !g_current.input) return EXCEPTION_CONTINUE_SEARCH;
     fprintf(stderr, "fuzz: exception 0x%08lx in %s, seed %u round %u, input (%zu bytes):",
             info->ExceptionRecord->ExceptionCode, g_current.parser, g_current.seed, g_current.round,
-            g_current.input ? g_current.input->size() : 0);
+            g_current.input->size());
     for (size_t i = 0; i < g_current.input->size() && i < 512; ++i)
         fprintf(stderr, " %02x", static_cast<unsigned char>((*g_current.input)[i]));
     fprintf(stderr, "\n");
@@ -81,74 +80,60 @@ LONG WINAPI TellCrash(EXCEPTION_POINTERS* info)
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-uint32_t Seed()
-{
-    const char* text = getenv("VORLIN_FUZZ_SEED");
-    return text ? static_cast<uint32_t>(strtoul(text, nullptr, 10)) : 20261206u;
-}
-
-// Inputs for one parser: random bytes, samples with bytes changed, cut, doubled or spliced
-// with the parser's own words, and samples joined.
+// Inputs for one parser: random bytes, and samples joined, cut and mutated with special
+// bytes, random bytes, long runs, copies of themselves and the parser's own words.
 class Inputs {
 public:
     Inputs(uint32_t seed, std::vector<std::string> samples, std::vector<std::string> words)
         : random_(seed), samples_(std::move(samples)), words_(std::move(words))
     {
     }
-    std::string Next()
-    {
-        std::string s = samples_[Pick(samples_.size())];
-        switch (Pick(6)) {
-        case 0: s = RandomBytes(Pick(300)); break;
-        case 1: s += samples_[Pick(samples_.size())]; break;
-        case 2: s = s.substr(0, Pick(s.size() + 1)); break;
-        default: break;
-        }
-        for (size_t n = Pick(8); n > 0; --n) Mutate(s);
-        return s;
-    }
     size_t Pick(size_t count) { return count ? std::uniform_int_distribution<size_t>(0, count - 1)(random_) : 0; }
-
-private:
-    std::string RandomBytes(size_t count)
-    {
-        std::string s(count, '\0');
-        for (char& c : s) c = static_cast<char>(Pick(256));
-        return s;
-    }
-    void Mutate(std::string& s)
+    std::string Next()
     {
         static const char kSpecial[] = {'\0', '\n', '\r', '\\', '"', '%', '=', ',', '[', ']', ';', '#', ' ',
                                         '\x1b', '\x81', '\x8e', '\x8f', '\xe0', '\xfc', '\xff', '\x5c', '\x7f'};
-        const size_t at = Pick(s.size() + 1);
+        std::string s = samples_[Pick(samples_.size())];
         switch (Pick(6)) {
-        case 0: s.insert(at, 1, kSpecial[Pick(sizeof kSpecial)]); break;
-        case 1: if (at < s.size()) s[at] = static_cast<char>(Pick(256)); break;
-        case 2: if (!words_.empty()) s.insert(at, words_[Pick(words_.size())]); break;
-        case 3: s.erase(at, Pick(8)); break;
-        case 4: s.insert(at, std::string(Pick(3000), static_cast<char>(Pick(256)))); break;
-        default: s.insert(at, s.substr(0, Pick(s.size() + 1))); break;
+        case 0:
+            s.assign(Pick(300), '\0');
+            for (char& c : s) c = static_cast<char>(Pick(256));
+            break;
+        case 1: s += samples_[Pick(samples_.size())]; break;
+        case 2: s.resize(Pick(s.size() + 1)); break;
+        default: break;
         }
+        for (size_t n = Pick(8); n > 0; --n) {
+            const size_t at = Pick(s.size() + 1);
+            switch (Pick(6)) {
+            case 0: s.insert(at, 1, kSpecial[Pick(sizeof kSpecial)]); break;
+            case 1: if (at < s.size()) s[at] = static_cast<char>(Pick(256)); break;
+            case 2: s.insert(at, words_[Pick(words_.size())]); break;
+            case 3: s.erase(at, Pick(8)); break;
+            case 4: s.insert(at, std::string(Pick(3000), static_cast<char>(Pick(256)))); break;
+            default: s.insert(at, s.substr(0, Pick(s.size() + 1))); break;
+            }
+        }
+        return s;
     }
 
+private:
     std::mt19937 random_;
     std::vector<std::string> samples_, words_;
 };
 
-// Runs `check` on inputs of one parser: a fixed number of rounds in the suite, or until the
-// time scripts/fuzz gives is up.
+// Runs `check` on inputs of one parser: 3000 rounds in the suite, or until the time
+// scripts/fuzz gives is up.
 void Fuzz(const char* parser, std::vector<std::string> samples, std::vector<std::string> words,
           const std::function<void(const std::string&, Inputs&)>& check)
 {
-    const uint32_t seed = Seed();
-    Inputs inputs(seed ^ static_cast<uint32_t>(std::hash<std::string>{}(parser)), std::move(samples),
-                  std::move(words));
+    const char* seedText = getenv("VORLIN_FUZZ_SEED");
     const char* seconds = getenv("VORLIN_FUZZ_SECONDS");
+    const uint32_t seed = seedText ? static_cast<uint32_t>(strtoul(seedText, nullptr, 10)) : 20261206u;
+    Inputs inputs(seed ^ static_cast<uint32_t>(std::hash<std::string>{}(parser)), std::move(samples), std::move(words));
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds ? atoi(seconds) : 0);
-    g_current.parser = parser;
-    g_current.seed = seed;
-    for (unsigned round = 0;; ++round) {
-        if (seconds ? std::chrono::steady_clock::now() >= end : round >= 3000) break;
+    g_current = {parser, seed, 0, nullptr};
+    for (unsigned round = 0; seconds ? std::chrono::steady_clock::now() < end : round < 3000; ++round) {
         const std::string input = inputs.Next();
         g_current.round = round;
         g_current.input = &input;
@@ -179,14 +164,13 @@ TEST_F(FuzzTest, MessageFileLines)
              Fenced line(CText(s).substr(0, kMessageLineSize - 1), true);
              uint32_t number = 0;
              char* text = nullptr;
-             if (ParseMessageLine(line.chars(), number, text) && text) {
-                 ASSERT_TRUE(text >= line.chars() && text < line.chars() + line.size());
-                 UnescapeMessageText(text);
-                 ASSERT_LE(strlen(text), line.size());
-                 Fenced inserts(8);
-                 if (FormatInserts(text, inserts.chars(), inserts.size())) {
-                     ASSERT_LT(strlen(inserts.chars()), inserts.size());
-                 }
+             if (!ParseMessageLine(line.chars(), number, text) || !text) return;
+             ASSERT_TRUE(text >= line.chars() && text < line.chars() + line.size());
+             UnescapeMessageText(text);
+             ASSERT_LE(strlen(text), line.size());
+             Fenced inserts(8);
+             if (FormatInserts(text, inserts.chars(), inserts.size())) {
+                 ASSERT_LT(strlen(inserts.chars()), inserts.size());
              }
          });
 }
@@ -209,8 +193,7 @@ TEST_F(FuzzTest, IniTextsAndValueForms)
                  }
              }
              SetIniValue(text, section, key, CText(s).substr(0, 40));
-             const std::string value = CText(s);
-             Fenced c(value, true);
+             Fenced c(CText(s), true);
              Fenced mapped(1 + inputs.Pick(64));
              MapUpperHalfWidth(c.chars(), mapped.chars(), mapped.size());
              ASSERT_LT(strlen(mapped.chars()), mapped.size());
@@ -225,9 +208,8 @@ TEST_F(FuzzTest, IniTextsAndValueForms)
                  FormatCtrlCodeSet(set, reinterpret_cast<char(&)[kCtrlCodeTextSize]>(*out.chars()));
                  ASSERT_LT(strlen(out.chars()), out.size());
              }
-             WrapSetting wrap = ParseWrapSetting(c.chars());
              Fenced wrapText(12);
-             FormatWrapSetting(wrap, reinterpret_cast<char(&)[12]>(*wrapText.chars()));
+             FormatWrapSetting(ParseWrapSetting(c.chars()), reinterpret_cast<char(&)[12]>(*wrapText.chars()));
          });
 }
 
@@ -276,8 +258,7 @@ TEST_F(FuzzTest, DigitTexts)
              Fenced bytes(length);
              memcpy(bytes.bytes(), text.bytes(), length);
              SanitizeBytes(bytes.bytes(), length, '.');
-             std::vector<uint8_t> data = ButtonDataToBytes(CText(s));
-             ASSERT_LE(data.size(), (length + 1) / 2);
+             ASSERT_LE(ButtonDataToBytes(CText(s)).size(), (length + 1) / 2);
          });
 }
 
@@ -300,9 +281,7 @@ TEST_F(FuzzTest, CharacterConverters)
              const size_t wideSize = wide.size() / sizeof(wchar_t);
              const size_t wrote = SjisToWide(in.chars(), in.size(), reinterpret_cast<wchar_t*>(wide.bytes()), wideSize);
              ASSERT_LE(wrote, wideSize);
-             Fenced narrow(capacity ? capacity : 1);
-             ASSERT_LE(WideToSjis(reinterpret_cast<wchar_t*>(wide.bytes()), wrote, narrow.chars(), narrow.size()),
-                       narrow.size());
+             ASSERT_LE(WideToSjis(reinterpret_cast<wchar_t*>(wide.bytes()), wrote, out.chars(), out.size()), out.size());
              Fenced copy(inputs.Pick(20) + 1);
              CopySjis(copy.chars(), copy.size(), s);
              ASSERT_LT(strlen(copy.chars()), copy.size());
@@ -319,12 +298,11 @@ TEST_F(FuzzTest, TunnelLines)
          [](const std::string& s, Inputs&) {
              Fenced in(s, false);
              const size_t lines = CompleteLinesLength(in.chars(), in.size(), false);
-             ASSERT_LE(lines, in.size());
              const size_t first = CompleteLinesLength(in.chars(), in.size(), true);
+             ASSERT_LE(lines, in.size());
              ASSERT_LE(first, lines);
              // A peer's line as the tunnel reads it: one line, out of a buffer of its size.
-             const std::string peerLine = s.substr(0, std::min(first ? first : s.size(), kTunnelBufferBytes));
-             Fenced one(peerLine, false);
+             Fenced one(s.substr(0, std::min(first ? first : s.size(), kTunnelBufferBytes)), false);
              const size_t count = DataLineByteCount(one.chars(), one.size());
              ASSERT_LE(count, (one.size() + 1) / 2);
              Fenced out(count);
@@ -344,11 +322,11 @@ TEST_F(FuzzTest, TunnelLines)
 TEST_F(FuzzTest, RegistryScripts)
 {
     const wchar_t* kSandbox = L"Software\\Vorlin2FuzzSandbox";
+    const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER};
     HKEY sandbox = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSandbox, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sandbox, nullptr),
               ERROR_SUCCESS);
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER})
-        ASSERT_EQ(RegOverridePredefKey(root, sandbox), ERROR_SUCCESS);
+    for (HKEY root : roots) ASSERT_EQ(RegOverridePredefKey(root, sandbox), ERROR_SUCCESS);
     Fuzz("registry scripts",
          {"HKCU\n{\n  NoRemove Software\n  {\n    ForceRemove Fuzz = s 'it''s'\n    {\n      val n = d 5\n    }\n  }\n}\n",
           "HKCR\n{\n  Vorlin2.Fuzz = s '%MODULE%'\n  Delete Gone\n}\n"},
@@ -359,8 +337,7 @@ TEST_F(FuzzTest, RegistryScripts)
              RunRegistryScriptText(std::string_view(script.chars(), script.size()), L"C:\\Vorlin2\\Vorlin2.exe",
                                    inputs.Pick(2) ? RegistrarMode::Register : RegistrarMode::Unregister);
          });
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER})
-        RegOverridePredefKey(root, nullptr);
+    for (HKEY root : roots) RegOverridePredefKey(root, nullptr);
     RegCloseKey(sandbox);
     RegDeleteTreeW(HKEY_CURRENT_USER, kSandbox);
     RegDeleteKeyW(HKEY_CURRENT_USER, kSandbox);

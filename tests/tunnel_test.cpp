@@ -111,17 +111,10 @@ struct FakePeer {
     }
 };
 
-// How a request is forged: the payload's fields and the size it claims.
-struct Forgery {
-    HWND sender;
-    DWORD processId = 0;  // 0: the test's own
-    HANDLE readEnd = nullptr, writeEnd = nullptr;  // null: the real pipe ends, else values valid in the target
-    DWORD size = sizeof(TunnelPeer);
-};
-
-// Sends the attach request an instance sends (the pipes' far ends moved into
-// the target); the answer.
-LRESULT Attach(HWND target, FakePeer& peer, const Forgery& f)
+// Sends the attach request an instance sends (the pipes' far ends moved into the target); the
+// answer. A forged request names another process, other handles (valid in the target) or size.
+LRESULT Attach(HWND target, FakePeer& peer, HWND sender, DWORD processId = 0, HANDLE ends = nullptr,
+               DWORD size = sizeof(TunnelPeer))
 {
     HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, ProcessOf(target));
     HANDLE aWrite = nullptr, bRead = nullptr;
@@ -131,12 +124,11 @@ LRESULT Attach(HWND target, FakePeer& peer, const Forgery& f)
     HANDLE theirWrite = Duplicate(GetCurrentProcess(), aWrite, process, kMove);
     HANDLE theirRead = Duplicate(GetCurrentProcess(), bRead, process, kMove);
     CloseHandle(process);
-    uint32_t payload[8] = {f.processId ? f.processId : GetCurrentProcessId(), 0,
-                           HandleToULong(f.readEnd ? f.readEnd : theirRead),
-                           HandleToULong(f.writeEnd ? f.writeEnd : theirWrite)};
-    COPYDATASTRUCT data{0, f.size, payload};
+    uint32_t payload[8] = {processId ? processId : GetCurrentProcessId(), 0, HandleToULong(ends ? ends : theirRead),
+                           HandleToULong(ends ? ends : theirWrite)};
+    COPYDATASTRUCT data{0, size, payload};
     DWORD_PTR answer = 0;
-    SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(f.sender), reinterpret_cast<LPARAM>(&data),
+    SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data),
                         SMTO_NORMAL, kWait, &answer);
     return answer;
 }
@@ -191,7 +183,7 @@ protected:
         if (child) children_.push_back(ProcessOf(child));
         return child;
     }
-    LRESULT AttachFake(HWND target, FakePeer& peer) { return Attach(target, peer, Forgery{instance_}); }
+    LRESULT AttachFake(HWND target, FakePeer& peer) { return Attach(target, peer, instance_); }
 
     TempFolder temp_;
     testing_support::ProgramRun a_, c_;
@@ -260,9 +252,12 @@ TEST_F(Tunnel, AChildRelaysBothWaysDropsWhileClosedAndPassesNothingToAThird)
     EXPECT_EQ(farA.Read(1, kWait), "Z");
     ASSERT_TRUE(farA.Write("N"));
     EXPECT_EQ(third.ReadLine(), "DATA,4E\r\n") << "B's bytes were passed on to the third peer";
-    // Peer lines: "DATA" alone and other lines send nothing; an odd digit count sends its half byte.
-    ASSERT_TRUE(third.Write("DATA\nHELLO\r\nDATA,414\nDATA,4243\r\n"));
-    EXPECT_EQ(farA.Read(4, kWait), "\x41\x04" "BC");
+    // A line that has not fully come waits in the pipe; "DATA" alone and other lines send nothing;
+    // an odd digit count sends its half byte.
+    ASSERT_TRUE(third.Write("DATA,4"));
+    Sleep(800);
+    ASSERT_TRUE(third.Write("1\r\nDATA\nHELLO\r\nDATA,414\nDATA,4243\r\n"));
+    EXPECT_EQ(farA.Read(5, kWait), "A\x41\x04" "BC");
 }
 
 TEST_F(Tunnel, ForeignRequestsAreRefusedSixteenPeersAtMostAndEndedPeersLeave)
@@ -278,11 +273,11 @@ TEST_F(Tunnel, ForeignRequestsAreRefusedSixteenPeersAtMostAndEndedPeersLeave)
     // Another class, a short or long record, another process's id, handles that are no pipes:
     // each is refused, and the handles named stay open in A.
     FakePeer refused[5];
-    EXPECT_EQ(Attach(a, refused[0], Forgery{stranger_}), 0);
-    EXPECT_EQ(Attach(a, refused[1], Forgery{instance_, 0, nullptr, nullptr, 15}), 0);
-    EXPECT_EQ(Attach(a, refused[2], Forgery{instance_, 0, nullptr, nullptr, 32}), 0);
-    EXPECT_EQ(Attach(a, refused[3], Forgery{instance_, ProcessOf(b)}), 0);
-    EXPECT_EQ(Attach(a, refused[4], Forgery{instance_, 0, eventInA, eventInA}), 0);
+    EXPECT_EQ(Attach(a, refused[0], stranger_), 0);
+    EXPECT_EQ(Attach(a, refused[1], instance_, 0, nullptr, 15), 0);
+    EXPECT_EQ(Attach(a, refused[2], instance_, 0, nullptr, 32), 0);
+    EXPECT_EQ(Attach(a, refused[3], instance_, ProcessOf(b)), 0);
+    EXPECT_EQ(Attach(a, refused[4], instance_, 0, eventInA), 0);
     for (const FakePeer& peer : refused) EXPECT_TRUE(peer.TargetHoldsEnds());
     HANDLE back = Duplicate(aProcess, eventInA, GetCurrentProcess());
     EXPECT_TRUE(back) << "A closed a handle that was no pipe";
@@ -350,11 +345,14 @@ TEST_F(Tunnel, AttachThroughTheDialog)
         ReadProcessMemory(aProcess, remote + 1024, text, sizeof text - sizeof(wchar_t), nullptr);
         return std::wstring(text);
     };
-    wchar_t expected[2][32];
-    swprintf(expected[0], 32, L"%lu", ProcessOf(c));
-    swprintf(expected[1], 32, L"%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(c)));
-    EXPECT_EQ(cellText(0), expected[0]);
-    EXPECT_EQ(cellText(1), expected[1]);
+    wchar_t expected[3][64];
+    RECT r;
+    GetWindowRect(c, &r);
+    swprintf(expected[0], 64, L"%lu", ProcessOf(c));
+    swprintf(expected[1], 64, L"%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(c)));
+    swprintf(expected[2], 64, L"(%4ld, %4ld)-(%4ld, %4ld) %4ldx%4ld", r.left, r.top, r.right, r.bottom,
+             r.right - r.left, r.bottom - r.top);
+    for (int column = 0; column < 3; ++column) EXPECT_EQ(cellText(column), expected[column]) << column;
     LVITEMW select{};
     select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
     WriteProcessMemory(aProcess, remote, &select, sizeof select, nullptr);
