@@ -64,7 +64,7 @@ TEST(SendForms, EachFaultDrawsItsMessageWithTheFileLineNumber)
         {"EDIT LENGTH=x4", {{2012, 6}, {2006, 6}}, nullptr},
         {"EDIT LINES=", {{2013, 6}, {2006, 6}}, nullptr},
         // The first missing one of STYLE, TITLE, CONVERT, LENGTH, in that order.
-        {"EDIT LENGTH=2 TITLE=t CONVERT=HEX", {{2014, 6}}, "STYLE"},
+        {"EDIT LENGTH=2 CONVERT=HEX", {{2014, 6}}, "STYLE"},
         {"EDIT STYLE=TEXT DATA=" + long1019 + " TITLE=t CONVERT=HEX LENGTH=2", {{2014, 6}}, "TITLE"},
         {"EDIT STYLE=TEXT TITLE=t", {{2014, 6}}, "CONVERT"},
         {"EDIT STYLE=TEXT TITLE=t CONVERT=HEX", {{2014, 6}}, "LENGTH"},
