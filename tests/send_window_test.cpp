@@ -16,8 +16,6 @@
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 constexpr DWORD kWait = 15000;

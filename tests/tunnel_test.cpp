@@ -22,8 +22,6 @@
 #include "tunnel/tunnel.h"
 #include "tunnel/tunnel_lines.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 constexpr DWORD kWait = 15000;
