@@ -16,21 +16,24 @@
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 constexpr DWORD kWait = 15000;
 const std::wstring kSendTitle = L"データ送信", kGeneratorTitle = L"疑似データ生成";
 
-// The example form: 2 + 2 + 64 bytes. The second form lacks LENGTH and does not parse.
+// The example form (2 + 2 + 64 bytes); a form that lacks LENGTH; a field of each input rule.
 constexpr char kForm[] =
     "[Set mode]\r\n"
     "EDIT STYLE=TEXT TITLE=Address CONVERT=HEX LENGTH=4 DATA=0A1B\r\n"
     "COMBO STYLE=DROPDOWNLIST TITLE=Mode CONVERT=SJIS LENGTH=2 DATA=01,02,03\r\n"
     "EDIT STYLE=MULTILINETEXT TITLE=Note CONVERT=SJIS LENGTH=64 LINES=3\r\n"
     "[Broken]\r\n"
-    "EDIT STYLE=TEXT TITLE=X CONVERT=HEX\r\n";
+    "EDIT STYLE=TEXT TITLE=X CONVERT=HEX\r\n"
+    "[Rules]\r\n"
+    "EDIT STYLE=TEXT TITLE=B CONVERT=BIN LENGTH=8\r\n"
+    "EDIT STYLE=TEXT TITLE=O CONVERT=OCT LENGTH=8\r\n"
+    "EDIT STYLE=TEXT TITLE=H CONVERT=HEX LENGTH=8\r\n"
+    "COMBO STYLE=DROPDOWN TITLE=C CONVERT=HEX LENGTH=3\r\n";
 
 class SendWindow : public testing::Test {
 protected:
@@ -43,15 +46,7 @@ protected:
         ASSERT_TRUE(run_.Start(temp_.Path())) << GetLastError();
         ASSERT_TRUE(main_ = run_.WaitForMainWindow());
         ui_ = GetWindowThreadProcessId(main_, nullptr);
-    }
-    void Connect()
-    {
-        PostMessageW(main_, WM_COMMAND, IDM_CONNECT, 0);
-        HWND dialog = run_.WaitForDialog(), list = GetDlgItem(dialog, IDC_CONNECT_PORT);
-        ASSERT_NE(SendMessageA(list, CB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(VORLIN_PORT)), CB_ERR);
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_PORT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        PostMessageW(GetDlgItem(dialog, IDC_CONNECT_OK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return SendMessageW(main_, 0x7442, 0, 0) != 0; }, kWait));
+        ASSERT_TRUE(run_.Connect(main_, VORLIN_PORT));
         ASSERT_TRUE(peer_.Open(VORLIN_FAR_PORT));
     }
     HWND Open(UINT command, const std::wstring& title)
@@ -114,8 +109,11 @@ HWND PageWith(HWND window, int id)
 
 } // namespace
 
-TEST_F(SendWindow, OneToolWindowAtATime)
+// One run: the tool windows replace each other, generated records are shown, then the button
+// entries and the forms are sent.
+TEST_F(SendWindow, ToolWindowsButtonEntriesFormsAndGeneratedRecords)
 {
+    WindowPicture before = CaptureWindow(main_);
     HWND generator = Open(IDM_PSEUDO_DATA, kGeneratorTitle);
     ASSERT_TRUE(generator);
     EXPECT_TRUE(SaveScreenshot(generator, "pseudo_data_generator"));
@@ -126,15 +124,26 @@ TEST_F(SendWindow, OneToolWindowAtATime)
     SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, kWait, nullptr);  // the second open has been handled
     EXPECT_EQ(FindThreadDialog(ui_, kSendTitle.c_str(), window), nullptr) << "opening again only activates";
     EXPECT_TRUE(IsWindow(window));
-    ASSERT_TRUE(Open(IDM_PSEUDO_DATA, kGeneratorTitle));
+    ASSERT_TRUE(generator = Open(IDM_PSEUDO_DATA, kGeneratorTitle));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); }, kWait)) << "the generator replaces the send window";
-}
 
-TEST_F(SendWindow, ButtonEntriesAreShownEditedAndSent)
-{
-    ASSERT_NO_FATAL_FAILURE(Connect());
-    HWND window = Open(IDM_SEND_DATA, kSendTitle);
-    ASSERT_TRUE(window);
+    SetDlgItemTextW(generator, IDC_PSEUDO_TEXT, L"GENERATED");
+    SendDlgItemMessageW(generator, IDC_PSEUDO_RECEIVE, BM_CLICK, 0, 0);
+    SetDlgItemInt(generator, IDC_PSEUDO_COUNT, 3, FALSE);
+    SetDlgItemInt(generator, IDC_PSEUDO_INTERVAL, 0, FALSE);
+    Click(generator, IDC_PSEUDO_GENERATE);
+    Click(generator, IDC_PSEUDO_CLOSE);
+    ASSERT_FALSE(IsWindow(generator));
+    // Only the generated records have come since the first picture (no window is over it).
+    WindowPicture after = CaptureWindow(main_);
+    EXPECT_NE(before.rgb, after.rgb) << "the view shows no new record";
+    EXPECT_TRUE(SavePicture(after, "pseudo_data_in_view"));
+    // A real block received after the generated ones is logged; they are not.
+    ASSERT_TRUE(peer_.Write("REAL"));
+    EXPECT_TRUE(WaitUntil([&] { return Log().find("52 45 41 4c") != std::string::npos; }, kWait));
+    EXPECT_EQ(Log().find("47 45 4e"), std::string::npos) << "generated records reach the log file";
+
+    ASSERT_TRUE(window = Open(IDM_SEND_DATA, kSendTitle));
     HWND page = PageWith(window, IDC_SINGLE_DATA);
     ASSERT_TRUE(page);
     const wchar_t* captions[] = {L"One", L"Two", L"Three"};
@@ -162,26 +171,29 @@ TEST_F(SendWindow, ButtonEntriesAreShownEditedAndSent)
     Click(page, IDC_SINGLE_ENTRY_FIRST + 2);
     Click(window, IDC_SEND_SYNC);
     EXPECT_EQ(peer_.Read(2, 200), "1");
-}
 
-TEST_F(SendWindow, FormRowsAreBuiltTabbedAndSent)
-{
-    ASSERT_NO_FATAL_FAILURE(Connect());
-    HWND window = Open(IDM_SEND_DATA, kSendTitle);
-    ASSERT_TRUE(window);
     PostMessageW(GetDlgItem(window, IDC_SEND_TABS), WM_KEYDOWN, VK_RIGHT, 0);  // to the second tab
-    HWND page = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (page = PageWith(window, IDC_MULTI_FILE)) && IsWindowVisible(page); }, kWait));
     HWND note = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (note = GetDlgItem(page, 20002)) != nullptr; }, kWait));
     HWND address = GetDlgItem(page, 20000), mode = GetDlgItem(page, 20001);
     EXPECT_EQ(Text(address), L"0A1B");
     EXPECT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == 0; }, kWait)) << "first item chosen";
-    EXPECT_EQ(SendMessageW(mode, CB_GETCOUNT, 0, 0), 3);
-    RECT one, three;
-    GetWindowRect(address, &one);
-    GetWindowRect(note, &three);
-    EXPECT_EQ(three.bottom - three.top, 3 * (one.bottom - one.top)) << "LINES=3 makes three lines";
+    // Rows 24 pixels apart, inputs at x 145 and as wide as the page less 160; LINES=3 makes three lines.
+    RECT rows[3], client;
+    for (int i = 0; i < 3; ++i) {
+        GetWindowRect(GetDlgItem(page, 20000 + i), &rows[i]);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rows[i]), 2);
+    }
+    GetClientRect(page, &client);
+    EXPECT_EQ(rows[0].left, 145);
+    EXPECT_EQ(rows[0].right - rows[0].left, client.right - 160);
+    EXPECT_EQ(rows[1].top - rows[0].top, 24);
+    EXPECT_EQ(rows[2].top - rows[1].top, 24);
+    EXPECT_EQ(rows[2].bottom - rows[2].top, 3 * (rows[0].bottom - rows[0].top));
+    // LENGTH is the text limit.
+    EXPECT_EQ(SendMessageW(address, EM_GETLIMITTEXT, 0, 0), 4);
+    EXPECT_EQ(SendMessageW(note, EM_GETLIMITTEXT, 0, 0), 64);
     SendMessageW(note, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"note"));
     EXPECT_TRUE(SaveScreenshot(window, "send_window_form"));
 
@@ -207,35 +219,20 @@ TEST_F(SendWindow, FormRowsAreBuiltTabbedAndSent)
                                        !IsWindowEnabled(GetDlgItem(window, IDC_SEND_SYNC)); }, kWait));
     EXPECT_EQ(GetDlgItem(page, 20000), nullptr);
     Click(window, IDC_SEND_SYNC);
-    SendMessageW(sections, CB_SETCURSEL, 0, 0);
+
+    // Each conversion's input rule and the text limit, on a field or a combo box's edit part.
+    SendMessageW(sections, CB_SETCURSEL, 2, 0);
     SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_MULTI_SECTION, CBN_SELCHANGE), LPARAM(sections));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_SEND_SYNC)));
+    const wchar_t* kept[] = {L"01", L"01", L"0189A", L"018"};
+    for (int i = 0; i < 4; ++i) {
+        HWND field = GetDlgItem(page, 20000 + i);
+        HWND edit = i < 3 ? field : FindWindowExW(field, nullptr, L"Edit", nullptr);
+        TypeText(edit, "0189aG");
+        EXPECT_EQ(Text(edit), kept[i]) << i;
+    }
     Click(window, IDC_SEND_SYNC);
-    EXPECT_EQ(peer_.Read(100, 2000), std::string("\x0A\x1B" "01", 4) + std::string(64, '\0'));
-}
-
-TEST_F(SendWindow, GeneratedRecordsReachTheViewButNotTheLog)
-{
-    ASSERT_NO_FATAL_FAILURE(Connect());
-    WindowPicture before = CaptureWindow(main_);
-    HWND generator = Open(IDM_PSEUDO_DATA, kGeneratorTitle);
-    ASSERT_TRUE(generator);
-    SetDlgItemTextW(generator, IDC_PSEUDO_TEXT, L"GENERATED");
-    SendDlgItemMessageW(generator, IDC_PSEUDO_RECEIVE, BM_CLICK, 0, 0);
-    SetDlgItemInt(generator, IDC_PSEUDO_COUNT, 3, FALSE);
-    SetDlgItemInt(generator, IDC_PSEUDO_INTERVAL, 0, FALSE);
-    Click(generator, IDC_PSEUDO_GENERATE);
-    EXPECT_TRUE(IsWindowEnabled(generator)) << "enabled again after generating";
-    Click(generator, IDC_PSEUDO_CLOSE);
-    ASSERT_FALSE(IsWindow(generator));
-    // Only the generated records have come since the first picture (the window is not over it).
-    WindowPicture after = CaptureWindow(main_);
-    EXPECT_NE(before.rgb, after.rgb) << "the view shows no new record";
-    EXPECT_TRUE(SavePicture(after, "pseudo_data_in_view"));
-    // A real block received after the generated ones is logged; they are not.
-    ASSERT_TRUE(peer_.Write("REAL"));
-    EXPECT_TRUE(WaitUntil([&] { return Log().find("52 45 41 4c") != std::string::npos; }, kWait));
-    EXPECT_EQ(Log().find("47 45 4e"), std::string::npos) << "generated records reach the log file";
+    EXPECT_EQ(peer_.Read(100, 2000), std::string("\x01\x01\x00\x01\x89\x0A\x00\x01\x08", 9));
 }
 
 namespace {
@@ -290,9 +287,11 @@ TEST(PseudoDataGenerator, NumbersKindsHexAndAWindowThatGoesWhileGenerating)
     HWND generator = OpenPseudoDataGenerator(main);
     ASSERT_TRUE(generator && generator == g_registered);
 
-    // The first record of the process: the explanatory text as one send record, number 900000.
+    // The defaults: the explanatory text, once, as a send record; the first record is 900000.
     std::string text = WideToSjis(WindowTextW(GetDlgItem(generator, IDC_PSEUDO_TEXT)));
-    Generate(generator, nullptr, 1, 500);
+    EXPECT_EQ(WindowTextW(GetDlgItem(generator, IDC_PSEUDO_REPLACEMENT)), L"?");
+    EXPECT_EQ(GetDlgItemInt(generator, IDC_PSEUDO_INTERVAL, nullptr, FALSE), 500u);
+    SendMessageW(generator, WM_COMMAND, IDC_PSEUDO_GENERATE, 0);
     ASSERT_EQ(g_seen.size(), 1u);
     EXPECT_EQ(g_seen[0].kind, RECORD_SEND);
     EXPECT_EQ(g_seen[0].number, 900000u);
@@ -300,15 +299,20 @@ TEST(PseudoDataGenerator, NumbersKindsHexAndAWindowThatGoesWhileGenerating)
     EXPECT_FALSE(g_seen[0].generatorEnabled) << "the window is disabled while generating";
     EXPECT_TRUE(IsWindowEnabled(generator));
 
-    // Count records, numbered on; after 909999 the numbers start again at 900000 (the 10,001st record).
-    SendDlgItemMessageW(generator, IDC_PSEUDO_DISCARD, BM_CLICK, 0, 0);
-    Generate(generator, L"x", 10002, 0);
-    ASSERT_EQ(g_seen.size(), 10002u);
-    EXPECT_EQ(g_seen[0].kind, RECORD_DISCARD);
-    EXPECT_EQ(g_seen[0].number, 900001u);
-    EXPECT_EQ(g_seen[9998].number, 909999u);
-    EXPECT_EQ(g_seen[9999].number, 900000u);
-    EXPECT_EQ(g_seen[10001].number, 900002u);
+    // The radios in order give the kinds 0 to 3; numbers go on from one generation to the next.
+    for (uint32_t kind = 0; kind < 4; ++kind) {
+        SendDlgItemMessageW(generator, IDC_PSEUDO_SEND + kind, BM_CLICK, 0, 0);
+        Generate(generator, L"x", 1, 0);
+        ASSERT_EQ(g_seen.size(), 1u);
+        EXPECT_EQ(g_seen[0].kind, kind);
+        EXPECT_EQ(g_seen[0].number, 900001 + kind);
+    }
+    // After 909999 the numbers start again at 900000: the 10,001st record of the process.
+    Generate(generator, L"x", 9997, 0);
+    ASSERT_EQ(g_seen.size(), 9997u);
+    EXPECT_EQ(g_seen[9994].number, 909999u);
+    EXPECT_EQ(g_seen[9995].number, 900000u);
+    EXPECT_EQ(g_seen[9996].number, 900001u);
 
     // Hex on and off: a control character comes back as the replacement character.
     SetDlgItemTextW(generator, IDC_PSEUDO_TEXT, L"A\x07" L"B");
