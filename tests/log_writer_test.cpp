@@ -39,6 +39,8 @@ void Kanji(LogSettings& s)
 }
 
 const std::string kHead = " 2007/03/04 05:06:07.089 データサイズ = ";
+const std::string kAtoZ = "abcdefghijklmnopqrstuvwxyz";
+const std::string kAtoZHex = "61 62 63 64 65 66 67 68 69 6a 6b 6c 6d 6e 6f 70 71 72 73 74 75 76 77 78 79 7a\r\n";
 
 } // namespace
 
@@ -57,13 +59,15 @@ TEST(LogWriter, RecordsByteForByte)
         {"separator", [](LogSettings& s) { s.header = 0, s.separator = '-'; }, LOGREC_SEND, 2, "\xAB\x7F", "ab-7f\r\n\r\n"},
         {"empty record", [](LogSettings& s) { s.ascii = 1; }, LOGREC_RECEIVE, 7, "",
          "00007 <受信>      " + kHead + "0\r\n\r\n"},
-        {"exactly one line", [](LogSettings& s) { s.header = 0, s.ascii = 1; }, LOGREC_RECEIVE, 7,
-         "abcdefghijklmnopqrstuvwxyz",
-         "61 62 63 64 65 66 67 68 69 6a 6b 6c 6d 6e 6f 70 71 72 73 74 75 76 77 78 79 7a\r\n"
-         "abcdefghijklmnopqrstuvwxyz\r\n\r\n"},
+        {"exactly one line", [](LogSettings& s) { s.header = 0, s.ascii = 1; }, LOGREC_RECEIVE, 7, kAtoZ,
+         kAtoZHex + kAtoZ + "\r\n\r\n"},
         {"hex and text chunk apart, 0 counts as 26",
-         [](LogSettings& s) { s.header = 0, s.ascii = 1, s.hexBytesPerLine = 4, s.asciiBytesPerLine = 0; },
-         LOGREC_SEND, 7, "abcdef", "61 62 63 64\r\n65 66\r\nabcdef\r\n\r\n"},
+         [](LogSettings& s) { s.ascii = 1, s.hexBytesPerLine = 0, s.asciiBytesPerLine = 4; }, LOGREC_SEND, 7,
+         kAtoZ + "{", "00007 <送信>      " + kHead + "27\r\n" + kAtoZHex + "7b\r\n"
+         "abcd\r\nefgh\r\nijkl\r\nmnop\r\nqrst\r\nuvwx\r\nyz{\r\n\r\n"},
+        {"text lines, 0 counts as 26", [](LogSettings& s) { TextOnly(s), s.asciiBytesPerLine = 0; }, LOGREC_SEND, 7,
+         kAtoZ + "{", kAtoZ + "\r\n{\r\n\r\n"},
+        {"discard", [](LogSettings&) {}, LOGREC_DISCARD, 99999, "\x01", "99999 <廃棄>      " + kHead + "1\r\n01\r\n\r\n"},
         {"alternate with hex and text off",
          [](LogSettings& s) { s.header = s.hex = s.ascii = 0, s.alternate = 1, s.hexBytesPerLine = 4, s.asciiBytesPerLine = 2; },
          LOGREC_SEND, 1, "abcdef", "61 62 63 64\r\nabcd\r\n65 66\r\nef\r\n\r\n"},

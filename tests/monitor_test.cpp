@@ -51,7 +51,7 @@ protected:
 
 } // namespace
 
-TEST_F(Monitor, ConnectWatchSendReconfigureDisconnectAndFindThePortTaken)
+TEST_F(Monitor, ConnectWatchSendReconfigureCloseDisconnectAndFindThePortTaken)
 {
     ASSERT_NO_FATAL_FAILURE(ConnectWithF5());
     FarEnd peer;
@@ -90,6 +90,12 @@ TEST_F(Monitor, ConnectWatchSendReconfigureDisconnectAndFindThePortTaken)
     size_t last = log.rfind("<受信>");
     ASSERT_NE(last, std::string::npos);
     EXPECT_EQ(log.substr(last - 6, 6), "00001 ") << "numbers restart after a reconfiguration";
+    // Closing while connected asks first: Cancel keeps the program.
+    PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+    HWND box = run_.WaitForDialog();
+    ASSERT_TRUE(box) << "closing with an open port asks first";
+    PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, kWait));
     // The disconnect command (Shift+F5; a posted key cannot carry the shift state).
     PostMessageA(hwnd_, WM_COMMAND, IDM_DISCONNECT, 0);
     EXPECT_TRUE(WaitUntil([&] { return WindowTextW(hwnd_) == L"未接続 - " + kTitle; }, kWait));
@@ -100,25 +106,11 @@ TEST_F(Monitor, ConnectWatchSendReconfigureDisconnectAndFindThePortTaken)
     HANDLE held = CreateFileA("\\\\.\\" VORLIN_PORT, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     PostMessageA(GetDlgItem(dialog, IDC_CONNECT_OK), BM_CLICK, 0, 0);
-    HWND box = run_.WaitForDialog(dialog);
+    box = run_.WaitForDialog(dialog);
     ASSERT_TRUE(box);
     SendMessageA(box, WM_COMMAND, IDOK, 0);
     CloseHandle(held);
     EXPECT_EQ(SendMessageA(hwnd_, 0x7442, 0, 0), 0);  // not connected
     PostMessageA(hwnd_, WM_CLOSE, 0, 0);  // and so closing asks nothing
-    EXPECT_TRUE(run_.WaitForExit(20s));
-}
-
-TEST_F(Monitor, ClosingWhileConnectedAsksFirst)
-{
-    ASSERT_NO_FATAL_FAILURE(ConnectWithF5());
-    // Cancel keeps the program (the second close asks again); OK ends it.
-    for (WPARAM answer : {IDCANCEL, IDOK}) {
-        PostMessageA(hwnd_, WM_CLOSE, 0, 0);
-        HWND box = run_.WaitForDialog();
-        ASSERT_TRUE(box) << "closing with an open port asks first";
-        PostMessageA(box, WM_COMMAND, answer, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, kWait));
-    }
     EXPECT_TRUE(run_.WaitForExit(20s));
 }
