@@ -13,6 +13,7 @@
 #include "logview/ctrl_codes.h"
 #include "logview/line_rule.h"
 #include "logview/log_view.h"
+#include "logview/painter.h"
 #include "logview/scrolling.h"
 #include "logview/view_store.h"
 #include "resources/resource.h"
@@ -141,6 +142,26 @@ TEST(ViewStore, FullDropsTheOldestSmallerKeepsTheNewestAndAFailedRebuildKeepsAll
     TrafficRecord* odd = MakeTrafficRecord(RECORD_SEND, 1, "A\0B", 3);
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(odd->data)), L"AB");
     free(odd);
+}
+
+TEST(ViewPainter, FontHeightsAndBuiltInPicturesBySize)
+{
+    // Without bitmap files SS, S and M draw control codes as characters; L and LL have pictures.
+    const struct { LONG height; int pictureWidth, pictureHeight; } sizes[kFontSizeCount] = {
+        {-5, 0, 0}, {-8, 0, 0}, {-13, 0, 0}, {-19, 8, 18}, {-23, 10, 22}};
+    ViewSettings s{};
+    Painter p;
+    LoadViewBitmaps(p, s);
+    for (uint8_t size = 0; size < kFontSizeCount; ++size) {
+        s.fontSize = size;
+        ASSERT_EQ(CreateDrawingResources(p, s, 100, 100), 0u);
+        LOGFONTA font{};
+        GetObjectA(p.font, sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, sizes[size].height) << int(size);
+        EXPECT_EQ(p.pictureWidth * 100 + p.pictureHeight, sizes[size].pictureWidth * 100 + sizes[size].pictureHeight) << int(size);
+    }
+    ReleaseDrawingResources(p);
+    FreeViewBitmaps(p);
 }
 
 namespace {
