@@ -364,7 +364,7 @@ TEST_F(LogViewTest, KeysAndWheelScrollOnlyAFullViewAndStopAtTheEnds)
     EXPECT_EQ(GetFocus(), view) << "a button's release takes the focus";
 }
 
-TEST_F(LogViewTest, ThumbPositionsPast65535)
+TEST_F(LogViewTest, ThumbPositionsPast65535AndWrapsWiderThanTheWindow)
 {
     ViewSettings s = Change([](ViewSettings& s) { s.hexWrap = WrapSetting{0, 1}; });  // 256 lines per record
     for (int i = 0; i < 300; ++i) Add(i % 3, i, std::string(255, 'z'));
@@ -374,6 +374,12 @@ TEST_F(LogViewTest, ThumbPositionsPast65535)
     EXPECT_EQ(Scroll().nPos, 70000);
     Image img = Print();
     EXPECT_TRUE(CountInRow(img, 0, s.colourSend) > 10 && CountInRow(img, 0, s.colourError) == 0);
+    // A fixed wrap far wider than the window: the line text holds it all.
+    ClearLogView(view);
+    Change([](ViewSettings& s) { s.hexWrap = WrapSetting{0, 1000}; });
+    Add(RECORD_RECEIVE, 1, std::string(3000, '\x5a'));
+    EXPECT_EQ(Scroll().nMax, 3) << "header and three hex lines of 1000 bytes";
+    EXPECT_GT(CountInRow(Print(), 1, s.colourRecv), 100);
 }
 
 TEST_F(LogViewTest, LinesReadAsStatedInTheColourOfTheirKindAndAClearEndsTheSplash)
