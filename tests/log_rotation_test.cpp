@@ -13,7 +13,6 @@ TEST(LogRotation, RotatedNamesAreCutAtTheExtensionAndMustFit)
         uint32_t number;
         std::string expected;  // "" when it does not fit in 260 bytes
     } cases[] = {
-        {"D:\\log\\Vorlin2_COM1.log", 2, "D:\\log\\Vorlin2_COM1_2.log"},
         {"D:\\log\\a.b.txt", 13, "D:\\log\\a.b_13.log"},
         {"D:\\log.d\\plain", 3, "D:\\log.d\\plain_3.log"},  // a dot in a folder name is no extension
         {"name.log", 4294967295u, "name_4294967295.log"},
