@@ -128,7 +128,7 @@ BOOL ShortWrite(void*, HANDLE port, LPCVOID bytes, DWORD count, LPDWORD written,
     return TRUE;
 }
 
-// The monitor test sees the numbers start at 1 again after a restart of the engine.
+// The soak test's session run sees the numbers start at 1 again after a restart of the engine.
 TEST_F(Engine, RecordsAreNumberedOnScreenAndInTheLogAndReadsOfNothingTakeNoNumber)
 {
     TempFolder folder;
