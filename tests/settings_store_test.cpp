@@ -73,8 +73,7 @@ struct Loaded {
         SaveViewSettings(view.record);
         SaveCustomColours(colours.record);
     }
-    // Every field a key sets except the characters and texts, then 1 while every record stayed
-    // inside itself and every text field is terminated.
+    // Every field a key sets but the characters and texts, then 1 while all stayed in their fields.
     Values Numbers() const
     {
         const DCB& d = dcb.record;
@@ -180,8 +179,7 @@ TEST_F(SettingsStore, ValuesParseAndClamp)
     EXPECT_EQ(Values({!!s.log.record.header, s.log.record.hex, d.fParity, d.fOutX, d.fDtrControl, d.XonLim, d.ByteSize,
                       uint8_t(d.XonChar)}),
               Values({1, 0, 0, 1, 2, 1, 7, 255}));
-    // Every name of each list gives its code (LOGTYPE exactly, the others after upper-casing and
-    // half-width mapping); sizes and counts at their limits; colours and wraps that do not parse.
+    // Every name of each list (LOGTYPE exactly); sizes and counts at their limits; bad colours and wraps.
     const struct { const char *log, *preview; Values expected; } cases[] = {
         {"LOGTYPE=CYCLIC KANJI=euc MAXLOGFILESIZE=1000",
          "KANJI=ｓｊｉｓ FONT_SIZE=ss NEWLINE=CR MAXDATACOUNT=0 WHEEL_MULTIPLIER=0 KANJI_BUFFER_SIZE=1023 HEX_RETURN=0 "
@@ -213,8 +211,7 @@ TEST_F(SettingsStore, ValuesParseAndClamp)
     }
 }
 
-// Each group is loaded from values other than the defaults and saved into a
-// new file: the save writes the lines it loaded, and they load back the same.
+// Each group loaded from values other than the defaults and saved into a new file writes what it loaded.
 TEST_F(SettingsStore, SavesWriteWhatWasLoaded)
 {
     // Every device key, in the order they are saved, each unlike the fill of the record.
@@ -238,25 +235,16 @@ TEST_F(SettingsStore, SavesWriteWhatWasLoaded)
     Loaded first;
     UseIni("[PREVIEW]\r\nCTRL_BMP_LL=big.bmp\r\n");
     first.Save();
-    // The log folder lies inside the program's folder: saved relative.
     std::string text = ReadWholeFile(path);
     size_t at = 0;
     for (const std::string& line : Split(device)) {
         at = text.find("\n" + line + "\r\n", at);
         EXPECT_NE(at, std::string::npos) << line << " (after the key before it)";
     }
-    for (const std::string& line : Split("DIRECTORY=log" + log + " " + view))
+    for (const std::string& line : Split("DIRECTORY=log" + log + " " + view))  // relative inside the program's folder
         EXPECT_NE(text.find("\n" + line + "\r\n"), std::string::npos) << line;
-    EXPECT_EQ(text.find("CTRL_BMP_LL=big.bmp"), text.rfind("CTRL_BMP_"));  // never written
-    // The relative log folder is looked for from this test program's folder, where it does not lie.
-    WritePrivateProfileStringA("LOG", "DIRECTORY", logFolder.c_str(), path.c_str());
-    Loaded second;
-    EXPECT_STREQ(second.view.record.ctrlBmp[FONT_LL], "big.bmp");
-    memset(second.view.record.ctrlBmp[FONT_LL], 0, kPathSize);
-    auto same = [](const auto& a, const auto& b) { return memcmp(&a, &b, sizeof a) == 0; };
-    EXPECT_TRUE(same(first.dcb, second.dcb) && same(first.timeouts, second.timeouts) && same(first.log, second.log) &&
-                same(first.view, second.view) && same(first.colours, second.colours));
-    EXPECT_EQ(Values({second.tx, second.rx}), Values({4096, 8192}));
+    EXPECT_EQ(text.find("CTRL_BMP_LL=big.bmp"), text.rfind("CTRL_BMP_"));  // read, never written
+    EXPECT_STREQ(Loaded().view.record.ctrlBmp[FONT_LL], "big.bmp");
 }
 
 TEST_F(SettingsStore, SwitchToolbarAndTheFirstWriteWithoutAFile)
@@ -275,9 +263,7 @@ TEST_F(SettingsStore, SwitchToolbarAndTheFirstWriteWithoutAFile)
     EXPECT_TRUE(IsXonXoffPanelEnabled());
     // Without a file, the first write creates it in the program's folder.
     SetIniFileForTesting("");
-    EXPECT_STREQ(LocateIniFile(), "");
     std::string created = folder.File("Vorlin2.ini");
-    EXPECT_FALSE(FileExists(created));
     WriteInteger("PREVIEW", "MAXDATACOUNT", 1234);
     EXPECT_STRCASEEQ(LocateIniFile(), created.c_str());
     EXPECT_EQ(Loaded().view.record.maxDataCount, 1234u);
