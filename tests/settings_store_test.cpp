@@ -222,16 +222,14 @@ TEST_F(SettingsStore, SavesWriteWhatWasLoaded)
         "ReadTotalTimeoutConstant=7 WriteTotalTimeoutMultiplier=8 WriteTotalTimeoutConstant=9 TxQueueSize=4096 "
         "RxQueueSize=8192";
     const std::string log =
-        " LOGTYPE=AUTO MAXLOGFILESIZE=5000000000 HEADER=0 ASCII=1 ALTERNATE_MODE=1 UNICODE=1 REPLACE_CTRL_CODE=1 "
+        "LOGTYPE=AUTO MAXLOGFILESIZE=5000000000 HEADER=0 ASCII=1 ALTERNATE_MODE=1 UNICODE=1 REPLACE_CTRL_CODE=1 "
         "CTRL_CODE=00000000001001 SEPARATOR_CHAR=09 KANJI=JIS DEFAULT_CHAR=, REPLACE_CHAR=A5 HEX_BYTES_PER_LINE=16 "
         "ASCII_BYTES_PER_LINE=40";
     const std::string view =
         "FLIP_PER_LINE=0 FONT_SIZE=SS ASCII=1 STRING=1 KEEP_CUR_POS=1 KANJI=EUC DEFAULT_CHAR=20 NEWLINE=CRLF "
         "WHEEL_MULTIPLIER=7 KANJI_BUFFER_SIZE=4096 CTRL_CODE=1 HEX_RETURN=16 ASCII_RETURN=AUTO COLORSEND=#010203 "
         "COLORDISCARD=#FEDCBA MAXDATACOUNT=500 CUSTOMCOLOR1=#000000 CUSTOMCOLOR2=#01FE08 CUSTOMCOLOR16=#0FF078";
-    std::string logFolder = folder.File("log");
-    CreateDirectoryA(logFolder.c_str(), nullptr);
-    UseIni(Section("COM1", device) + Section("LOG", "DIRECTORY=" + logFolder + log) + Section("PREVIEW", view));
+    UseIni(Section("COM1", device) + Section("LOG", log) + Section("PREVIEW", view));
     Loaded first;
     UseIni("[PREVIEW]\r\nCTRL_BMP_LL=big.bmp\r\n");
     first.Save();
@@ -241,7 +239,7 @@ TEST_F(SettingsStore, SavesWriteWhatWasLoaded)
         at = text.find("\n" + line + "\r\n", at);
         EXPECT_NE(at, std::string::npos) << line << " (after the key before it)";
     }
-    for (const std::string& line : Split("DIRECTORY=log" + log + " " + view))  // relative inside the program's folder
+    for (const std::string& line : Split(log + " " + view))
         EXPECT_NE(text.find("\n" + line + "\r\n"), std::string::npos) << line;
     EXPECT_EQ(text.find("CTRL_BMP_LL=big.bmp"), text.rfind("CTRL_BMP_"));  // read, never written
     EXPECT_STREQ(Loaded().view.record.ctrlBmp[FONT_LL], "big.bmp");
