@@ -28,9 +28,9 @@ TEST(SettingsValues, CharValuesReadDigitsOrTheFirstByteAndWriteHighBytesAsDigits
     for (int c = 0; c < 256; ++c) {
         FormatCharValue(static_cast<char>(c), text);
         EXPECT_EQ(static_cast<unsigned char>(ParseCharValue(text, '?')), c) << "code " << c;
-        if (c == 'A' || c == ' ' || c == 0x7F || c == 0x81) written += std::string(text) + " ";
+        if (c && strchr("\t !,A~\x7F\x81", c)) written += std::string(text) + " ";
     }
-    EXPECT_EQ(written, "20 A 7F 81 ");
+    EXPECT_EQ(written, "09 20 ! , A ~ 7F 81 ");
 }
 
 TEST(SettingsValues, CtrlCodeSetForms)
