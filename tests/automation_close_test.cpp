@@ -1,7 +1,6 @@
-// A server started for automation, hidden, asked to close while a port is
-// open: when the user keeps the program, its window shows, since nobody
-// could close a hidden one. The main window runs in this process on the
-// cable's first port.
+// A hidden server started for automation, asked to close while a port is open:
+// when the user keeps the program, its window shows (nobody could close a hidden
+// one). The main window runs in this process on the cable's first port.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -1,6 +1,5 @@
-// The settings dialog's edges that need a part to misbehave, run in this
-// process on parts of the test's own; and the type library export of the
-// real program (which carries the library once the automation server does).
+// The settings dialog's edges that need a part to misbehave (run in this process
+// on parts of the test's own), and the real program's type library export.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <oleauto.h>
@@ -97,7 +96,7 @@ TEST(SettingsDialog, ExportsTypeLibrary)
     ASSERT_TRUE(chooser);
     std::string file = folder.File("exported.tlb");
     std::wstring wide = SjisToWide(file);
-    // The file name box of the save dialog (cmb13, or edt1 in older dialogs).
+    // The file name box: cmb13, or edt1 in older dialogs.
     if (!SendDlgItemMessageW(chooser, 0x47C, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str())))
         SendDlgItemMessageW(chooser, 0x480, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     PostMessageW(chooser, WM_COMMAND, IDOK, 0);
