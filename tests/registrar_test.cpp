@@ -72,8 +72,7 @@ const char kScript[] =
 
 TEST_F(Registrar, RegistersOnceAndUnregistersBottomUpKeepingNoRemoveKeys)
 {
-    // Unregistering what was never registered leaves the registry as it was: the
-    // NoRemove parent exists, Server and all below it do not.
+    // Unregistering what was never registered leaves the registry as it was.
     HKEY root;
     ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, kRoot, &root), ERROR_SUCCESS);
     RegCloseKey(root);
@@ -105,8 +104,7 @@ TEST_F(Registrar, RegistersOnceAndUnregistersBottomUpKeepingNoRemoveKeys)
     ASSERT_EQ(Run(kScript, RegistrarMode::Register), S_OK);
     EXPECT_EQ(Dump(HKEY_CURRENT_USER, kRoot), once);
 
-    // Unregistering removes the script's keys bottom-up, each without its subkeys: a key
-    // that holds one the script does not name stays, and NoRemove keys keep what they hold.
+    // Bottom-up, each key without its subkeys: one holding a key the script does not name stays.
     for (const std::wstring& path : {std::wstring(kRoot) + L"\\Other", server + L"\\Programmable\\Kept"}) {
         HKEY key;
         ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, path.c_str(), &key), ERROR_SUCCESS);
@@ -124,9 +122,7 @@ TEST_F(Registrar, RegistersOnceAndUnregistersBottomUpKeepingNoRemoveKeys)
 
 TEST_F(Registrar, BadLines)
 {
-    // Words out of place drop their statement and the run goes on, as does a line longer
-    // than 65535 bytes; a line that ends before its statement does stops it; so does an
-    // unknown root.
+    // Words out of place and lines over 65535 bytes drop their statement; a short line or unknown root stops the run.
     const std::string dropped = "HKCU\n{\n Software\n {\n Vorlin2RegistrarTest\n {\n"
                                 "  NoRemove ForceRemove Twice\n"
                                 "  Name Delete\n"
