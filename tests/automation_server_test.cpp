@@ -29,8 +29,7 @@ namespace {
 constexpr DWORD kWait = 20000;
 TempFolder* g_folder = nullptr;
 
-// A call's outcome: 0 for S_OK, the message number of an automation error,
-// else the HRESULT (also when the dispatch layer reported it as an exception).
+// A call's outcome: 0 for S_OK, the message number of an automation error, else the HRESULT.
 long Outcome(const Call& call)
 {
     HRESULT hr = call.hr == DISP_E_EXCEPTION ? call.error.scode : call.hr;
@@ -150,8 +149,7 @@ protected:
     AppSettings app_{};
 };
 
-// Wine's proxy of a remote class factory answers LockServer itself (E_NOTIMPL)
-// without reaching the server, so the server's own factory is driven here.
+// Driven in this process: Wine's proxy of a remote class factory answers LockServer itself.
 TEST_F(InProcess, LockServerKeepsAServerStartedForAutomation)
 {
     ShutdownAutomationServer();
@@ -224,8 +222,7 @@ TEST_F(InProcess, CollectionsFollowTheirTablesAndCountFromOne)
     for (IUnknown* object : std::initializer_list<IUnknown*>{items, baud, prop}) object->Release();
 }
 
-// Each write is checked (the lock, then the port, then the range) and lands in its own
-// field of the block that Connect hands to the main window.
+// Each write is checked (lock, then open port, then range) and lands in its own field on Connect.
 TEST_F(InProcess, DeviceSettingsAreCheckedAndHandedOverOnConnect)
 {
     IDispatch* port = NewPort();
@@ -558,8 +555,7 @@ TEST_F(Server, ApplicationMembersErrorsTimersQuitAndTheSinkLimit)
     EXPECT_EQ(sinkA.calls[2], 0);
     EXPECT_TRUE(IsWindow(window));
 
-    // 16 sinks in the process-wide table; the 17th is refused. The enumerator lists the
-    // object's own (Skip: Wine's proxy of a remote Next does not return the count).
+    // 16 sinks process-wide; the enumerator lists the object's own (Wine's proxy of Next loses the count).
     std::vector<Sink> more(14);
     for (Sink& s : more) ASSERT_EQ(Advise(a, DIID_IApplicationEvents, &s), S_OK);
     Sink extra;
@@ -715,8 +711,7 @@ TEST_F(Server, PortConnectsSendsReceivesDrivesTheLinesAndLocks)
     EXPECT_EQ(Put(port, L"RTS", Bool(true)), 4118);
     EXPECT_EQ(Method(port, L"Disconnect"), 0);
 
-    // This Port's lock stops another and the user's F5; released, it keeps the lock, and a
-    // client's device-setting object keeps the server.
+    // The lock stops another Port and the user's F5, outlives its Port; a held DCB keeps the server.
     IDispatch* other = Create(CLSID_Port);
     ASSERT_TRUE(other);
     EXPECT_EQ(Method(port, L"Lock"), 0);

@@ -42,8 +42,7 @@ protected:
     static constexpr const wchar_t* kRoot = L"Software\\Vorlin2RegistrarTest";
 };
 
-// The shape of the server script: a kept parent, a replaced subtree, values,
-// quoting, the module path, a key that goes again, and expansions at the limit.
+// The server script's shape: kept parent, replaced subtree, quoting, module path, expansions at the limit.
 const char kScript[] =
     "HKCU\n"
     "{\n"
