@@ -1,9 +1,6 @@
-// The settings dialog's edges that need a part to misbehave, run in this
-// process on parts of the test's own; and the type library export of the
-// real program (which carries the library once the automation server does).
+// The settings dialog's edges that need a part to misbehave, on parts of the test's own.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <oleauto.h>
 
 #include <string>
 
@@ -13,7 +10,6 @@
 #include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
 #include "shell/shell.h"
-#include "tests/support/program_run.h"
 #include "tests/support/temp_files.h"
 #include "tests/support/ui_driver.h"
 
@@ -75,34 +71,4 @@ TEST(SettingsDialogParts, LogPageReadsTheFileWithoutALogThreadAndRegistrationRep
     SystemErrorText(ERROR_ACCESS_DENIED, denied, sizeof denied);
     EXPECT_EQ(registered, SjisToWide(denied)) << "a refused registration is no success";
     EXPECT_EQ(unregistered, L"オートメーションサーバの登録を解除しました。");
-}
-
-// The type library the program carries (resource TYPELIB 1), saved where the user chooses.
-TEST(SettingsDialog, ExportsTypeLibrary)
-{
-    TempFolder folder;
-    ASSERT_TRUE(testing_support::InstallProgram(folder.Path()));
-    testing_support::ProgramRun run;
-    ASSERT_TRUE(run.Start(folder.Path()));
-    HWND hwnd = run.WaitForMainWindow();
-    ASSERT_TRUE(hwnd);
-    PostMessageW(hwnd, WM_COMMAND, IDM_SETTINGS, 0);
-    HWND dialog = run.WaitForDialogTitled(L"アプリケーションの設定");
-    ASSERT_TRUE(dialog);
-    for (int i = 0; i < 2; ++i) PostMessageW(dialog, WM_KEYDOWN, VK_NEXT, 0);
-    HWND other = GetDlgItem(dialog, IDC_SETTINGS_PAGE_FIRST + 2);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(other); }, kWait));
-    PostMessageW(GetDlgItem(other, IDC_EXPORT_TYPELIB), BM_CLICK, 0, 0);
-    HWND chooser = run.WaitForDialogTitled(L"エクスポートファイルの選択");
-    ASSERT_TRUE(chooser);
-    std::string file = folder.File("exported.tlb");
-    std::wstring wide = SjisToWide(file);
-    // The file name box of the save dialog (cmb13, or edt1 in older dialogs).
-    if (!SendDlgItemMessageW(chooser, 0x47C, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str())))
-        SendDlgItemMessageW(chooser, 0x480, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(file).empty(); }, kWait)) << "no file written";
-    ITypeLib* library = nullptr;
-    ASSERT_EQ(LoadTypeLibEx(wide.c_str(), REGKIND_NONE, &library), S_OK);
-    library->Release();
 }

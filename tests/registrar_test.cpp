@@ -38,12 +38,11 @@ class Registrar : public testing::Test {
 protected:
     void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kRoot); }
     void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kRoot); }
-    HRESULT Run(const char* script, RegistrarMode mode) { return RunRegistryScriptText(script, kModule, mode); }
+    HRESULT Run(std::string_view script, RegistrarMode mode) { return RunRegistryScriptText(script, kModule, mode); }
     static constexpr const wchar_t* kRoot = L"Software\\Vorlin2RegistrarTest";
 };
 
-// The shape of the server script: a kept parent, a replaced subtree, values,
-// quoting, the module path and a statement whose expansion is too long.
+// The server script's shape: kept parent, replaced subtree, quoting, module path, expansions at the limit.
 const char kScript[] =
     "HKCU\n"
     "{\n"
@@ -53,13 +52,15 @@ const char kScript[] =
     "        {\n"
     "            ForceRemove Server = s 'it''s a server'   // trailing comment\n"
     "            {\n"
-    "                val Count = d 42\n"
+    "                val Count = d 042\n"
     "                LocalServer32 = s '\"%MODULE%\"'\n"
     "                {\n"
     "                    val ThreadingModel = s 'Apartment'\n"
     "                }\n"
     "                Percent = s '100%%'\n"
-    "                TooLong = s '%VORLIN_REGISTRAR_LONG%'\n"
+    "                Longest = s '%VORLIN_4095%'\n"
+    "                TooLong = s '%VORLIN_4095%x'\n"
+    "                Delete Gone\n"
     "                Programmable\n"
     "            }\n"
     "        }\n"
@@ -70,7 +71,15 @@ const char kScript[] =
 
 TEST_F(Registrar, RegistersOnceAndUnregistersBottomUpKeepingNoRemoveKeys)
 {
-    SetEnvironmentVariableW(L"VORLIN_REGISTRAR_LONG", std::wstring(4096, L'x').c_str());
+    // Unregistering what was never registered leaves the registry as it was.
+    HKEY root;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, kRoot, &root), ERROR_SUCCESS);
+    RegCloseKey(root);
+    std::wstring before = Dump(HKEY_CURRENT_USER, L"Software");
+    Run(kScript, RegistrarMode::Unregister);
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, L"Software"), before);
+
+    SetEnvironmentVariableW(L"VORLIN_4095", std::wstring(4095, L'x').c_str());
     ASSERT_EQ(Run(kScript, RegistrarMode::Register), S_OK);
     std::wstring once = Dump(HKEY_CURRENT_USER, kRoot);
     const std::wstring server = std::wstring(kRoot) + L"\\Server";
@@ -81,6 +90,8 @@ TEST_F(Registrar, RegistersOnceAndUnregistersBottomUpKeepingNoRemoveKeys)
                         server + L"\\LocalServer32\n" +
                         server + L"\\LocalServer32 [] = \"C:\\Program Files\\Vorlin2\\Vorlin2.exe\"\n" +
                         server + L"\\LocalServer32 [ThreadingModel] = Apartment\n" +
+                        server + L"\\Longest\n" +
+                        server + L"\\Longest [] = " + std::wstring(4095, L'x') + L"\n" +
                         server + L"\\Percent\n" +
                         server + L"\\Percent [] = 100%\n" +
                         server + L"\\Programmable\n");
@@ -92,41 +103,36 @@ TEST_F(Registrar, RegistersOnceAndUnregistersBottomUpKeepingNoRemoveKeys)
     ASSERT_EQ(Run(kScript, RegistrarMode::Register), S_OK);
     EXPECT_EQ(Dump(HKEY_CURRENT_USER, kRoot), once);
 
-    // Unregistering removes every key of the script but the NoRemove ones,
-    // which keep what else they hold.
-    HKEY other;
-    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, (std::wstring(kRoot) + L"\\Other").c_str(), &other), ERROR_SUCCESS);
-    RegCloseKey(other);
+    // Bottom-up, each key without its subkeys: one holding a key the script does not name stays.
+    for (const std::wstring& path : {std::wstring(kRoot) + L"\\Other", server + L"\\Programmable\\Kept"}) {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, path.c_str(), &key), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
     Run(kScript, RegistrarMode::Unregister);
-    EXPECT_EQ(Dump(HKEY_CURRENT_USER, kRoot), std::wstring(kRoot) + L"\n" + kRoot + L"\\Other\n");
-}
-
-TEST_F(Registrar, UnregisteringWhatWasNeverRegisteredLeavesTheRegistryAsItWas)
-{
-    HKEY root;
-    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, kRoot, &root), ERROR_SUCCESS);
-    RegCloseKey(root);
-    std::wstring before = Dump(HKEY_CURRENT_USER, L"Software");
-    // Vorlin2RegistrarTest exists and is NoRemove; Server and all below it do not exist.
-    Run(kScript, RegistrarMode::Unregister);
-    EXPECT_EQ(Dump(HKEY_CURRENT_USER, L"Software"), before);
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, kRoot), std::wstring(kRoot) + L"\n" +
+                                                  kRoot + L"\\Other\n" +
+                                                  server + L"\n" +
+                                                  server + L" [] = it's a server\n" +
+                                                  server + L" [Count] = 42\n" +
+                                                  server + L"\\Programmable\n" +
+                                                  server + L"\\Programmable\\Kept\n");
 }
 
 TEST_F(Registrar, BadLines)
 {
-    // Words out of place drop their statement and the run goes on; a line
-    // that ends before its statement does stops it; so does an unknown root.
-    const char dropped[] =
-        "HKCU\n{\n Software\n {\n Vorlin2RegistrarTest\n {\n"
-        "  NoRemove ForceRemove Twice\n"
-        "  Name Delete\n"
-        "  Data = x 'what type'\n"
-        "  { extra\n"
-        "  Good = d 7\n"
-        " }\n }\n}\n";
+    // Words out of place and lines over 65535 bytes drop their statement; a short line or unknown root stops the run.
+    const std::string dropped = "HKCU\n{\n Software\n {\n Vorlin2RegistrarTest\n {\n"
+                                "  NoRemove ForceRemove Twice\n"
+                                "  Name Delete\n"
+                                "  Data = x 'what type'\n"
+                                "  { extra\n"
+                                "  Good = d 7\n" +
+                                std::string(65531, ' ') + "Near\n" + std::string(65532, ' ') + "Over\n"
+                                " }\n }\n}\n";
     EXPECT_EQ(Run(dropped, RegistrarMode::Register), S_OK);
-    EXPECT_EQ(Dump(HKEY_CURRENT_USER, kRoot),
-              std::wstring(kRoot) + L"\n" + kRoot + L"\\Good\n" + kRoot + L"\\Good [] = 7\n");
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, kRoot), std::wstring(kRoot) + L"\n" + kRoot + L"\\Good\n" + kRoot +
+                                                  L"\\Good [] = 7\n" + kRoot + L"\\Near\n");
 
     EXPECT_EQ(Run("HKCU\n{\n Software\n {\n val Name = s\n Vorlin2RegistrarTest\n }\n}\n", RegistrarMode::Register),
               E_FAIL);
