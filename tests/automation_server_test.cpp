@@ -5,7 +5,9 @@
 #include <ole2.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -733,6 +735,44 @@ TEST_F(Server, PortConnectsSendsReceivesDrivesTheLinesAndLocks)
     EXPECT_NE(GetLong(dcb, L"ByteSize"), -9999) << "the object still answers";
     dcb->Release();
     EXPECT_TRUE(Ends(process));
+}
+
+// Instances of the program running in this prefix.
+int ServerProcesses()
+{
+    int count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        count += _wcsicmp(entry.szExeFile, L"Vorlin2.exe") == 0;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// The README's two examples, exactly as they stand there, through the system's script host; the
+// server started for each ends with its script.
+TEST(Scripts, TheReadmeExamplesRunAsTheyStand)
+{
+    std::string path = VORLIN_README;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const std::string readme = ReadWholeFile(path);
+    auto example = [&](const char* start) {
+        size_t begin = readme.find(start);
+        if (begin == std::string::npos) return std::string();
+        begin += strlen("```vbscript\n");
+        return readme.substr(begin, readme.find("```", begin) - begin);
+    };
+    std::string printed;
+    EXPECT_EQ(RunScript(g_folder->Path(), "caption.vbs", example("```vbscript\nSet app"), &printed), 0u);
+    EXPECT_NE(printed.find(WideToSjis(L"Caption: Vorlin2 - 装置テスト")), std::string::npos) << printed;
+    EXPECT_TRUE(WaitUntil([] { return ServerProcesses() == 0; }, kWait)) << "the server ends with its script";
+    FarEnd peer;
+    ASSERT_TRUE(peer.Open(VORLIN_FAR_PORT)) << GetLastError();
+    EXPECT_EQ(RunScript(g_folder->Path(), "port.vbs", example("```vbscript\n' port.vbs"), &printed, VORLIN_PORT), 0u);
+    EXPECT_EQ(peer.Read(7, 5000), "Hello\r\n");
+    EXPECT_NE(printed.find("Sent on " VORLIN_PORT), std::string::npos) << printed;
+    EXPECT_TRUE(WaitUntil([] { return ServerProcesses() == 0; }, kWait)) << "the server ends with its script";
 }
 
 } // namespace
