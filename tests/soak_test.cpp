@@ -176,9 +176,10 @@ TEST(Monitor, SessionThenEveryByteOnceAndInOrderAcrossRotatedFilesThenRoundACycl
         // AUTO keeps every byte; the cyclic file, from its start, the records since its last rewind.
         const std::string expected = cyclic ? sent.substr(sent.size() - all.size()) : sent;
         const size_t same = std::mismatch(all.begin(), all.end(), expected.begin(), expected.end()).first - all.begin();
-        printf("soak %s: %.1f MB in %.1f s (%.2f MB/s); %zu files, %zu bytes checked, %zu lost; "
+        printf("soak %s: %.1f MB, the last %.1f MB in %.1f s (%.2f MB/s); %zu files, %zu bytes checked, %zu lost; "
                "committed %zu KB -> %zu KB, handles %zu -> %zu\n",
-               r.logType, r.count / 1048576.0, seconds, (r.count - warm) / 1048576.0 / seconds, LogFiles(temp).size(),
+               r.logType, r.count / 1048576.0, (r.count - warm) / 1048576.0, seconds,
+               (r.count - warm) / 1048576.0 / seconds, LogFiles(temp).size(),
                expected.size(), expected.size() - same, before.committedBytes / 1024, after.committedBytes / 1024,
                before.handles, after.handles);
         EXPECT_EQ(same, expected.size()) << "bytes lost, changed or out of order";
