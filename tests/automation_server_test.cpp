@@ -8,7 +8,10 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <climits>
+#include <functional>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -320,6 +323,80 @@ TEST_F(InProcess, DeviceSettingsAreCheckedAndHandedOverOnConnect)
 }
 
 // What clients compiled against the library rely on: numbers, not names.
+// Whatever a client passes: every member of every object is called with random arguments (any
+// type, huge and odd texts, arrays of any shape), port closed and open; nothing may fault or hang.
+TEST_F(InProcess, RandomArgumentsToEveryMemberAreAnsweredSafely)
+{
+    std::mt19937 random(20261206);
+    auto pick = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    std::function<VARIANT(int)> make = [&](int depth) {
+        VARIANT v;
+        VariantInit(&v);
+        const LONG edges[] = {0, 1, -1, 255, 256, 65535, 65536, LONG_MAX, LONG_MIN};
+        switch (const uint32_t kind = pick(depth ? 6 : 9); kind > 6 ? 4 : kind) {  // texts most often
+        case 0: V_VT(&v) = VT_NULL; break;
+        case 1: v = Long(pick(2) ? edges[pick(9)] : static_cast<LONG>(random())); break;
+        case 2: V_VT(&v) = VT_R8, V_R8(&v) = pick(2) ? 1e300 : -0.5; break;
+        case 3: v = Bool(pick(2)); break;
+        case 4: {
+            std::wstring text(pick(4) ? pick(40) : pick(70000), L'0');
+            for (wchar_t& c : text) c = pick(2) ? L"0123456789abcdefＡＦ０９ -\xD800"[pick(23)] : wchar_t(random());
+            v = Text(text.c_str());
+            break;
+        }
+        case 5: {
+            SAFEARRAYBOUND bounds[2] = {{pick(20), static_cast<LONG>(pick(3)) - 1}, {pick(3), 0}};
+            const UINT dimensions = 1 + pick(2);
+            SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, dimensions, bounds);
+            for (LONG i = 0; array && dimensions == 1 && i < static_cast<LONG>(bounds[0].cElements); ++i) {
+                LONG index = bounds[0].lLbound + i;
+                VARIANT item = make(1);
+                SafeArrayPutElement(array, &index, &item);
+                VariantClear(&item);
+            }
+            V_VT(&v) = VT_ARRAY | VT_VARIANT, V_ARRAY(&v) = array;
+            break;
+        }
+        default: break;  // VT_EMPTY
+        }
+        return v;
+    };
+    IDispatch* app = nullptr;
+    IDispatch* port = NewPort();
+    ASSERT_EQ(CreateApplicationObject(IID_IDispatch, reinterpret_cast<void**>(&app)), S_OK);
+    std::vector<IDispatch*> objects{app, port};
+    for (const wchar_t* name : {L"DCB", L"Timeouts", L"DeviceQueue", L"Property"}) objects.push_back(GetObject(port, name));
+    int calls = 0;
+    for (int round = 0; round < 3000; ++round) {
+        g_open = round >= 1500;
+        IDispatch* object = objects[pick(static_cast<uint32_t>(objects.size()))];
+        ITypeInfo* info = nullptr;
+        TYPEATTR* type = nullptr;
+        ASSERT_TRUE(object && object->GetTypeInfo(0, 0, &info) == S_OK && info->GetTypeAttr(&type) == S_OK);
+        FUNCDESC* function = nullptr;
+        if (info->GetFuncDesc(pick(type->cFuncs), &function) != S_OK) {  // IDispatch's own, under Wine
+            info->ReleaseTypeAttr(type);
+            info->Release();
+            continue;
+        }
+        ++calls;
+        std::vector<VARIANT> args(pick(5) ? function->cParams : pick(4));
+        for (VARIANT& arg : args) arg = make(0);
+        const bool put = function->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF);
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS params{args.data(), put ? &named : nullptr, static_cast<UINT>(args.size()), put ? 1u : 0u};
+        Call call;
+        call.hr = object->Invoke(function->memid, IID_NULL, 0, static_cast<WORD>(function->invkind), &params,
+                                 &call.result, &call.error, nullptr);
+        for (VARIANT& arg : args) VariantClear(&arg);
+        info->ReleaseFuncDesc(function);
+        info->ReleaseTypeAttr(type);
+        info->Release();
+    }
+    for (IDispatch* object : objects) object->Release();
+    EXPECT_GT(calls, 1000);
+}
+
 TEST_F(InProcess, TypeLibraryDeclaresTheObjectModel)
 {
     ITypeLib* library = nullptr;
