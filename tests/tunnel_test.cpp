@@ -244,8 +244,9 @@ TEST_F(Tunnel, AChildRelaysAThirdPeerIsKeptApartAndForeignOrSeventeenthRequestsA
     EXPECT_EQ(farA.Read(1, kWait), "Z");
     ASSERT_TRUE(farA.Write("N"));
     EXPECT_EQ(third.ReadLine(), "DATA,4E\r\n") << "B's bytes were passed on to the third peer";
-    // A line not fully come waits in the pipe; "DATA" alone and other lines send nothing; an odd
-    // digit count sends its half byte.
+    // A line not fully come waits in the pipe (A passes over its peers at least every 400 ms: twice
+    // that is the only witness that a pass saw the half line); "DATA" alone and other lines send
+    // nothing; an odd digit count sends its half byte.
     ASSERT_TRUE(third.Write("DATA,4"));
     Sleep(800);
     ASSERT_TRUE(third.Write("1\r\nDATA\nHELLO\r\nDATA,414\nDATA,4243\r\n"));
